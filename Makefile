@@ -1,0 +1,34 @@
+# ZELK: the two set-up commands are `make run` and `make test` (run as root on a fresh Debian machine).
+JOBS ?= $(shell nproc)
+CMAKE ?= cmake
+
+.PHONY: run test bench deps build build-test build-bench clean
+
+deps:
+	bash scripts/install-deps
+
+build: deps
+	$(CMAKE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DZELK_WITH_QT=ON >/dev/null
+	$(CMAKE) --build build/release --target zelk -j $(JOBS)
+
+# Opens the window on the bundled example; without a display, runs a headless batch on a copy of it.
+run: build
+	bash scripts/run-example build/release/zelk
+
+build-test: deps
+	$(CMAKE) -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DZELK_SANITIZE=ON -DZELK_WITH_QT=ON >/dev/null
+	$(CMAKE) --build build/test -j $(JOBS)
+
+test: build-test
+	cd build/test && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 600
+
+build-bench: deps
+	$(CMAKE) -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZELK_BENCH=ON -DZELK_WITH_QT=OFF >/dev/null
+	$(CMAKE) --build build/bench -j $(JOBS)
+
+bench: build-bench
+	bash scripts/run-bench build/bench
+
+clean:
+	rm -rf build

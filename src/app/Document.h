@@ -1,0 +1,117 @@
+// CZELKDoc: the one document. It owns every buffer, grouped by subsystem, and the
+// operations that change them. Its member functions live in one file per concept.
+#pragma once
+
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/Options.h"
+#include "app/RunState.h"
+#include "data/DataSet.h"
+#include "data/Prepared.h"
+#include "engine/EngineState.h"
+#include "platform/Platform.h"
+#include "results/ResultFiles.h"
+#include "results/SurfaceState.h"
+#include "view/DisplayState.h"
+
+namespace zelk {
+
+class CZELKDoc {
+public:
+    // Seeds the random generator with the time and reads the options file.
+    explicit CZELKDoc(Platform& platform, bool readOptions = true);
+    // Stops every run and joins the pacing threads.
+    ~CZELKDoc();
+    CZELKDoc(const CZELKDoc&) = delete;
+    CZELKDoc& operator=(const CZELKDoc&) = delete;
+
+    Platform& platform;
+
+    Options opt;
+    CommandLine cmd;
+    int bNoData = 1;
+    DataSet data;
+    Prepared prep;
+    RunStates runs;
+    LossState loss;
+    NrtState nrt;
+    ResultFiles res;
+    SurfaceState surf;
+    ReplayState replay;
+    DisplayState disp;
+
+    // Process exit status for batch and headless runs: 0 only when the run finished.
+    int iExitCode = 0;
+    // A batch run was started by the batch trigger (so a later empty document means it
+    // ended without finishing).
+    int bBatchRunStarted = 0;
+    // A batch run finished its last step (batch completion).
+    int bBatchFinished = 0;
+    // Files written by the last finished run, for the headless summary.
+    StringList asFilesWritten;
+    // Counts every Fatal() call (tests and the step loop look at it).
+    int iFatalCount = 0;
+
+    // --- messages and the error path (app/Document.cpp)
+    MsgAnswer Message(const std::string& text, MsgIcon icon = MsgIcon::Stop,
+                      MsgButtons buttons = MsgButtons::Ok);
+    // Stop-icon box, then OnNewDocument (which also stops every run).
+    void Fatal(const std::string& text);
+    void RedrawAllViews() { platform.RedrawAllViews(); }
+
+    // --- lifecycle (app/DocumentLifecycle.cpp)
+    bool OnNewDocument();
+    bool OnOpenDocument(const std::string& path);
+    // Reads the process command line into `cmd`; false (after its message and the
+    // close request) when "-NRT" and "-SUT" are both given.
+    bool ReadCommandLine();
+
+    // --- options (app/OptionsReader.cpp)
+    void ReadOptionsFile();
+
+    // --- data (data/DataLoader.cpp, data/ValueTypes.cpp, data/Preparation.cpp)
+    bool LoadDataFile(const std::string& path);
+    bool CheckValueTypes();
+    bool PrepareData();
+    void RecomputeRanges();
+    void CheckInitW();
+
+    // --- run control (app/RunControl.cpp, app/Pacing.cpp, app/BatchControl.cpp)
+    void RunReset();
+    void OnAnalyzeNrt();
+    void OnAnalyzeSurface();
+    void OnAnalyzeNrtReplay();
+    void StartPacingThread(int runKind);
+    // The view's handlers of the private step messages.
+    void OnStepMessage(RunMessage msg);
+    // Clears every run, lets pending sends drain and joins the pacing threads.
+    void StopAllRunsAndJoin();
+    // Called at the start of every repaint; true when the repaint must draw nothing.
+    bool BatchTrigger();
+    // Called by the last step of a Newton-Raphson run or a surface scan.
+    void BatchCompletion(int runKind);
+    bool AnyRunActive() const;
+
+    // --- Newton-Raphson run (engine/NrtStep.cpp, engine/NrtControl.cpp)
+    void NrtStep();
+    // Escape: asks and, on OK, stops the active run (view/Controls.cpp).
+    void OnCancelKey();
+
+    // --- result files (results/ResultWriter.cpp, results/ResultReader.cpp)
+    // Writes the header (bCreate) and the two result tables; false when the open failed
+    // (after its message).
+    bool WriteTables(const std::string& path, int bCreate, int bRowLabels);
+    void DeleteResultFiles(const std::string& prefix);
+    bool LoadResultFiles();
+
+    // --- surface and replay (results/SurfaceGrid.cpp, results/SurfaceScan.cpp,
+    //     results/SurfaceFile.cpp, results/Replay.cpp)
+    void SetupSurfaceGrid();
+    bool LoadSurfaceFile();
+    void FillSurfaceAfterLoad();
+    void ScanSurfaceStep();
+    void ReplayNrtStep();
+};
+
+}  // namespace zelk

@@ -1,0 +1,86 @@
+// The pacing record of one run kind. Fields shared with the pacing thread are atomics;
+// the window's thread and the pacing thread are the only two that touch them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zelk {
+
+struct RunState {
+    std::atomic<int> bRunning{0};
+    std::atomic<int> bPaused{0};
+    std::atomic<int> bInMessage{0};
+    std::atomic<int> bStepRequest{0};
+    std::atomic<int> bTimingSuspended{0};
+    std::atomic<int> bStopRequest{0};
+    std::atomic<int> iProgress{0};
+    std::atomic<int> iProgressMax{0};
+    std::atomic<int> iSleepMilli{10};
+    std::atomic<int> iPriority12345{3};
+    std::atomic<std::uint32_t> dwStartTick{0};
+    std::atomic<double> dElapsedSec{0};
+    std::atomic<double> dRemainingSec{0};
+    std::atomic<double> dPercent{0};
+    // Texts written by the pacing thread and read by the view: guarded by textLock.
+    mutable std::mutex textLock;
+    std::string sElapsed;
+    std::string sRemaining;
+    std::atomic<int> hView{0};
+    std::atomic<int> hThread{0};  // non-zero once the starter has stored the thread
+
+    void Reset(int priority12345);
+    std::string Elapsed() const {
+        std::lock_guard<std::mutex> g(textLock);
+        return sElapsed;
+    }
+    std::string Remaining() const {
+        std::lock_guard<std::mutex> g(textLock);
+        return sRemaining;
+    }
+    void SetTexts(std::string elapsed, std::string remaining) {
+        std::lock_guard<std::mutex> g(textLock);
+        sElapsed = std::move(elapsed);
+        sRemaining = std::move(remaining);
+    }
+};
+
+inline void RunState::Reset(int priority12345) {
+    bRunning = 0;
+    bPaused = 0;
+    bInMessage = 0;
+    bStepRequest = 0;
+    bStopRequest = 0;
+    bTimingSuspended = 0;
+    iProgress = 0;
+    iProgressMax = 0;
+    iSleepMilli = 10;
+    iPriority12345 = priority12345;
+    dwStartTick = 0;
+    dElapsedSec = 0;
+    dRemainingSec = 0;
+    dPercent = 0;
+    SetTexts(std::string(), std::string());
+    hView = 0;
+    hThread = 0;
+}
+
+enum RunKind { kRunNRT = 0, kRunSurface = 1, kRunAutoScan = 2, kRunNRTReplay = 3, kNumRunKinds = 4 };
+
+struct RunStates {
+    RunState rsNRT, rsSurface, rsAutoScan, rsNRTReplay;
+    std::thread hRunThread[kNumRunKinds];
+    // Set by a pacing thread as its very last act, so the window's thread can join it
+    // without waiting on a thread that is still inside a send.
+    std::atomic<int> bThreadDone[kNumRunKinds] = {{1}, {1}, {1}, {1}};
+
+    RunState& Get(int kind) {
+        RunState* r[] = {&rsNRT, &rsSurface, &rsAutoScan, &rsNRTReplay};
+        return *r[kind];
+    }
+};
+
+}  // namespace zelk

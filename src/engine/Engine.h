@@ -1,0 +1,143 @@
+// The optimisation engine's operations: distance components, the weighted distance
+// matrix, the classification of triples, the penalty, the derivative pass, the loss
+// alone (for surfaces), and the numerical kernels. Pure functions and small pass objects;
+// failures are reported through EngineError and the caller shows them (doc.Fatal).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/TextUtil.h"
+#include "data/DataSet.h"
+#include "data/Prepared.h"
+#include "engine/EngineState.h"
+#include "engine/Matrix.h"
+
+namespace zelk {
+
+struct EngineError {
+    bool failed = false;
+    std::string text;
+    void Fail(const std::string& t) {
+        if (!failed) {
+            failed = true;
+            text = t;
+        }
+    }
+    explicit operator bool() const { return failed; }
+};
+
+// Everything the loss needs about the data, in variable order C, O, N, S, A.
+struct Problem {
+    int n = 0;
+    int p = 0;
+    int first[5] = {0, 0, 0, 0, 0};  // 0-based index of the type's first variable
+    int count[5] = {0, 0, 0, 0, 0};  // variables of the type (0 when absent)
+    const Matrix* data[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};  // n x count
+    RealList e;  // p scales
+    RealList s;  // n sample weights (all 1 when not applied)
+    double nN = 0, nS = 0, nA = 0;
+    double penaltyPow = 2.0 / 3.0;
+};
+
+// useSampleWeights false gives every record weight 1 (the surface scan).
+Problem MakeProblem(const DataSet& data, const Prepared& prep, bool useSampleWeights);
+
+// v (p entries, v_p = 1) and V = sum of v^2.
+struct Params {
+    int p = 0;
+    RealList v;
+    double V = 0;
+};
+// v_k = sqrt(w_k / w_p).
+Params ParamsFromWeights(const RealList& w);
+// w_k = p v_k^2 / V.
+RealList WeightsFromParams(const Params& prm);
+
+// The five components of the pair (i, j) at prm. False, without a message, when the
+// divisor of the type-A component is below 1e-8 in absolute value.
+bool PairComponents(const Problem& pb, const Params& prm, int i, int j, double out[5]);
+extern const char* const kDivideByZeroA;  // "Fatal error: Divide by zero in type a distance component"
+
+// Gradient (p-1) and Hessian ((p-1)x(p-1), row-major) of D^2(i, j) in v_1..v_{p-1}
+// (reference, exact). False on the type-A divide by zero.
+bool PairDerivatives(const Problem& pb, const Params& prm, int i, int j, double* grad, double* hess);
+
+// Components of the pairs (i, j), j > i, of one row, into the five n x n matrices.
+// False on the type-A divide by zero.
+bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix comps[5]);
+
+// mDist from the five component matrices (checks, mirror, square root).
+struct DistFailure {
+    int kind = 0;  // 0 none, 1 diagonal not 0, 2 negative entry
+    int i = 0, j = 0;
+    double value = 0;
+};
+void BuildDistMatrix(const Matrix comps[5], int n, Matrix& mDist, DistFailure& failure);
+// "Fatal error #2007.10.27.1" / "Fatal error #2007.10.27.2" for the optimiser.
+std::string DistFailureText(const DistFailure& f);
+
+// Classification of all triples (deterministic for any thread count).
+void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeight,
+                     double& violWeight, double& violCount);
+
+// Penalty P = (prod w)^pow with its gradient and Hessian in v_1..v_{p-1}.
+void ComputePenalty(const Params& prm, double pow, double& P, Matrix& grad, Matrix& hess,
+                    EngineError& err);
+
+// The derivative pass over all triples, split in chunks (one chunk: all triples with one
+// first record). Chunks may be run in any grouping across calls; the result is the same
+// bit for bit, for any grouping and any thread count.
+class DerivativePass {
+public:
+    DerivativePass();
+    ~DerivativePass();
+    DerivativePass(const DerivativePass&) = delete;
+    DerivativePass& operator=(const DerivativePass&) = delete;
+
+    void Begin(const Problem& pb, const Params& prm, const Matrix& mDist, double P,
+               const Matrix& gradP, const Matrix& hessP);
+    int NumChunks() const;
+    double TriplesInChunk(int chunk) const;
+    // Runs chunks [c0, c1). On failure err holds the message and the pass stops.
+    void RunChunks(int c0, int c1, EngineError& err);
+    // Sums up into out: dLu, mGradV, mHessV, adRecTripleWeight, adRecTripleCount,
+    // mRecGrad (not yet divided by the triple weights), dViolCount2.
+    void Finish(LossState& out, EngineError& err);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+// The straightforward per-triple pass (reference for tests and benchmarks): the same
+// outputs as DerivativePass.
+void ReferenceDerivativePass(const Problem& pb, const Params& prm, const Matrix& mDist,
+                             double P, const Matrix& gradP, const Matrix& hessP,
+                             LossState& out, EngineError& err);
+
+// Lu alone at the weights w (all pairs and triples): for the surface scan.
+struct LossOnly {
+    double Lu = 0;
+    double normaliser = 0;
+    bool dropped = false;  // a type-A divisor vanished for some pair
+    DistFailure dist;      // distance-matrix check failed
+};
+// deSoete: normaliser = sum over pairs of d^2; else (prod w)^penaltyPow.
+void EvaluateLossOnly(const Problem& pb, const RealList& w, bool deSoete, LossOnly& out);
+
+// Kernels.
+void InvertInPlace(Matrix& a);                 // Crout, no pivoting
+Matrix SymmetricEigenvalues(const Matrix& a);  // tred2 + tql1, ascending, n x 1
+// Cov(v) from the Hessian sum, the per-record mean gradients ((p-1) x n), the sample
+// weights, the triple weight T and the violation weight W.
+Matrix CovarianceV(const Matrix& hessV, const Matrix& recGradMean, const RealList& s,
+                   double T, double W);
+Matrix CovarianceW(const Matrix& covV, const Params& prm);
+// Exponent m of the output scaling 10^m for a matrix whose largest element is x.
+int CovScaleExponent(double x);
+// Gradient in w from the gradient in v and the weights (optimiser and replay).
+RealList GradientInW(const RealList& gradV, const RealList& w);
+
+}  // namespace zelk

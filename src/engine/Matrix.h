@@ -1,0 +1,93 @@
+// Matrix: a named, row-major two-dimensional array of doubles, with the operations the
+// engine, the result files and the view use. Every operation allocates its result; sizes
+// that must agree are the caller's to guarantee.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zelk {
+
+// Value that fills every matrix sized before its values are known ("not set").
+constexpr double kNotSet = -999999999.0;
+
+class Matrix {
+public:
+    Matrix() = default;
+    Matrix(int rows, int cols, double fill = 0.0, std::string name = std::string());
+
+    int Rows() const { return m_rows; }
+    int Cols() const { return m_cols; }
+    int Size() const { return m_rows * m_cols; }
+    bool Empty() const { return m_rows * m_cols == 0; }
+    const std::string& Name() const { return m_name; }
+    void SetName(std::string name) { m_name = std::move(name); }
+
+    // Discards the contents; every element becomes `fill`.
+    void Resize(int rows, int cols, double fill = 0.0);
+    void Clear() { m_rows = m_cols = 0; m_data.clear(); }
+
+    double Get(int r, int c) const { return m_data[static_cast<size_t>(r) * m_cols + c]; }
+    void Set(int r, int c, double v) { m_data[static_cast<size_t>(r) * m_cols + c] = v; }
+    double& operator()(int r, int c) { return m_data[static_cast<size_t>(r) * m_cols + c]; }
+    double operator()(int r, int c) const { return m_data[static_cast<size_t>(r) * m_cols + c]; }
+    double* Data() { return m_data.data(); }
+    const double* Data() const { return m_data.data(); }
+    double* Row(int r) { return m_data.data() + static_cast<size_t>(r) * m_cols; }
+    const double* Row(int r) const { return m_data.data() + static_cast<size_t>(r) * m_cols; }
+
+    double Max() const;
+    double Min() const;
+    double ColMax(int c) const;
+    double ColMin(int c) const;
+    double Sum() const;
+    double Product() const;
+    double SumOfPowers(double e) const;
+
+    Matrix Pow(double e) const;
+    Matrix Abs() const;
+    Matrix Scale(double f) const;
+    Matrix AddScalar(double a) const;
+    Matrix ElemProduct(const Matrix& b) const;
+    Matrix Transpose() const;
+    Matrix RowVector(int r) const;      // 1 x cols
+    Matrix ColVector(int c) const;      // rows x 1
+    // 1-based inclusive ranges, as written in the formulas.
+    Matrix Sub(int r1, int r2, int c1, int c2) const;
+    Matrix RemoveRow(int r) const;
+    // Weighted mean of each column with weights w (rows x 1); a 1 x cols result.
+    Matrix WeightedColMean(const Matrix& w) const;
+
+    bool EqualWithin(const Matrix& b, double tol = 1e-9) const;
+    Matrix IndicatorEqual(const Matrix& b) const;     // |a-b| <  1e-9
+    Matrix IndicatorDiffer(const Matrix& b) const;    // |a-b| >= 1e-9
+    Matrix IndicatorEqualConst(double c) const;       // |a-c| <  1e-9
+
+    // Appends one element to a column vector (an empty matrix becomes 1 x 1).
+    void AppendToColumn(double v);
+    // Appends a row (cols must agree unless this matrix is empty).
+    void AppendRow(const double* values, int count);
+    void AppendRow(const std::vector<double>& values) { AppendRow(values.data(), static_cast<int>(values.size())); }
+
+    bool operator==(const Matrix& b) const { return EqualWithin(b); }
+
+private:
+    int m_rows = 0;
+    int m_cols = 0;
+    std::string m_name;
+    std::vector<double> m_data;
+};
+
+Matrix Add(const Matrix& a, const Matrix& b);
+Matrix Add(const Matrix& a, const Matrix& b, const Matrix& c);
+Matrix Add(const Matrix& a, const Matrix& b, const Matrix& c, const Matrix& d);
+Matrix Add(const Matrix& a, const Matrix& b, const Matrix& c, const Matrix& d, const Matrix& e);
+Matrix Add(const Matrix& a, const Matrix& b, const Matrix& c, const Matrix& d, const Matrix& e,
+           const Matrix& f);
+Matrix Mul(const Matrix& a, const Matrix& b);
+Matrix Mul(const Matrix& a, const Matrix& b, const Matrix& c);
+Matrix Mul(const Matrix& a, const Matrix& b, const Matrix& c, const Matrix& d);
+Matrix Diag(const Matrix& vec);                       // from a row or column vector
+Matrix VConcat(const Matrix& top, const Matrix& bottom);
+
+}  // namespace zelk

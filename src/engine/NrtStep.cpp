@@ -1,0 +1,7 @@
+#include "app/Document.h"
+
+namespace zelk {
+
+void CZELKDoc::NrtStep() {}
+
+}  // namespace zelk

@@ -1,0 +1,8 @@
+#include "app/Document.h"
+
+namespace zelk {
+
+void CZELKDoc::OnAnalyzeSurface() {}
+void CZELKDoc::ScanSurfaceStep() {}
+
+}  // namespace zelk
