@@ -53,6 +53,13 @@ public:
     // Counts every Fatal() call (tests and the step loop look at it).
     int iFatalCount = 0;
 
+    // Stepping: one step works for about iStepBudgetMs milliseconds on a batch of pairs,
+    // triples or grid points; bOneItemPerStep makes every batch one item (tests).
+    int iStepBudgetMs = 10;
+    int bOneItemPerStep = 0;
+    // Tests: commands start no pacing thread; the test sends the step messages itself.
+    int bManualStepping = 0;
+
     // --- messages and the error path (app/Document.cpp)
     MsgAnswer Message(const std::string& text, MsgIcon icon = MsgIcon::Stop,
                       MsgButtons buttons = MsgButtons::Ok);
@@ -109,7 +116,9 @@ public:
     //     results/SurfaceFile.cpp, results/Replay.cpp)
     void SetupSurfaceGrid();
     bool LoadSurfaceFile();
-    void FillSurfaceAfterLoad();
+    // After the surface-file check and the grid set-up; false (after its message and
+    // the reset) when the load must fail.
+    bool FillSurfaceAfterLoad();
     void ScanSurfaceStep();
     void ReplayNrtStep();
 };

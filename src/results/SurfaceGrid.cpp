@@ -3,6 +3,6 @@
 namespace zelk {
 
 void CZELKDoc::SetupSurfaceGrid() {}
-void CZELKDoc::FillSurfaceAfterLoad() {}
+bool CZELKDoc::FillSurfaceAfterLoad() { return true; }
 
 }  // namespace zelk
