@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zelk {
 
@@ -10,6 +11,13 @@ struct CommandLine {
     int iBatchSUT = 0;
     int bFWGT = 0;
     std::string sWeightVar = " ";  // " " when no "-W=" was given
+
+    // Outcome of the last finished Newton-Raphson run (kept across the document reset
+    // that ends a batch run, for the headless summary).
+    int bLastRunConverged = 0;
+    double dLastRunLu = 0;
+    std::vector<double> adLastRunW;
+    std::vector<std::string> asLastRunNames;
 };
 
 }  // namespace zelk

@@ -90,6 +90,9 @@ public:
     void OnAnalyzeSurface();
     void OnAnalyzeNrtReplay();
     void StartPacingThread(int runKind);
+    // Ends the previous pacing thread of a kind (waits for it, delivering its pending
+    // send); a command calls it before it marks its run as running.
+    void EndPacingThread(int runKind);
     // The view's handlers of the private step messages.
     void OnStepMessage(RunMessage msg);
     // Clears every run, lets pending sends drain and joins the pacing threads.

@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace zelk {
 
@@ -76,6 +78,16 @@ struct RunStates {
     // Set by a pacing thread as its very last act, so the window's thread can join it
     // without waiting on a thread that is still inside a send.
     std::atomic<int> bThreadDone[kNumRunKinds] = {{1}, {1}, {1}, {1}};
+    // Generation of the current pacing thread of each kind: a thread whose generation is
+    // no longer current ends without touching the run state.
+    std::atomic<int> iGeneration[kNumRunKinds] = {{0}, {0}, {0}, {0}};
+    // 1 while the window's thread runs a step message of that kind.
+    std::atomic<int> bInSend[kNumRunKinds] = {{0}, {0}, {0}, {0}};
+    // Threads left behind while their own send was running; joined at shutdown.
+    std::vector<std::thread> aOldThreads;
+    // Set by each pacing thread as its very last act (whatever its generation).
+    std::shared_ptr<std::atomic<int>> pThreadFinished[kNumRunKinds];
+    std::mutex endLock;  // orders a thread's final reset against a new start
 
     RunState& Get(int kind) {
         RunState* r[] = {&rsNRT, &rsSurface, &rsAutoScan, &rsNRTReplay};

@@ -1,9 +1,82 @@
+// Data preparation: the scaled range of every analysis variable, the constants that
+// depend on n and p, and the check of the initial weights.
+#include <cmath>
+
 #include "app/Document.h"
 
 namespace zelk {
 
-bool CZELKDoc::PrepareData() { return false; }
-void CZELKDoc::RecomputeRanges() {}
-void CZELKDoc::CheckInitW() {}
+namespace {
+
+// Largest minus smallest value of one column over the loaded records.
+double RawRange(const Matrix& m, int col) {
+    if (m.Rows() == 0) return 0;
+    return m.ColMax(col) - m.ColMin(col);
+}
+
+}  // namespace
+
+bool CZELKDoc::PrepareData() {
+    if (bNoData == 1) {
+        Message("No data to prepare!");
+        return false;
+    }
+    prep.dNumN = data.iNumN;
+    prep.dNumS = data.iNumS;
+    prep.dNumA = data.iNumA;
+    for (int t = 0; t < kNumTypes; ++t) prep.Range(t).assign(static_cast<size_t>(data.Count(t)), 0.0);
+    const double n = data.iNumRec;
+    prep.dNumTriples = n * ((n - 1) * (n - 2)) * 0.16666666666666666;
+
+    const bool weightNamed = cmd.sWeightVar != " ";
+    for (int t = 0; t < kNumTypes; ++t) {
+        RealList& ranges = prep.Range(t);
+        for (int k = 0; k < data.Count(t); ++k) {
+            double range = std::pow(RawRange(data.Data(t), k), opt.dRangePow[t]) * opt.dEqFactMult[t];
+            ranges[k] = range;
+            if (std::fabs(range) < 1e-6 && weightNamed && cmd.bFWGT == 0) ranges[k] = range = 1;
+            if (std::fabs(range) < 1e-6) {
+                Message("Error: Variable " + data.Names(t)[k] + " has 0 range in full sample");
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void CZELKDoc::RecomputeRanges() {
+    // The same replacement as at the load: with a sample weight (and no "-FWGT") a
+    // variable of zero range keeps the divisor 1 whatever the multipliers become.
+    const bool weightNamed = cmd.sWeightVar != " ";
+    for (int t = 0; t < kNumTypes; ++t) {
+        RealList& ranges = prep.Range(t);
+        ranges.assign(static_cast<size_t>(data.Count(t)), 0.0);
+        for (int k = 0; k < data.Count(t); ++k) {
+            double range = std::pow(RawRange(data.Data(t), k), opt.dRangePow[t]) * opt.dEqFactMult[t];
+            if (std::fabs(range) < 1e-6 && weightNamed && cmd.bFWGT == 0) range = 1;
+            ranges[k] = range;
+        }
+    }
+}
+
+void CZELKDoc::CheckInitW() {
+    StringList& w = opt.asInitW;
+    const int p = data.iNumVar;
+    std::string text;
+    if (w.size() == 1) {
+        if (w[0] != "1") text = "Invalid asInitW (if one token then you must set asInitW=1). Resetting to asInitW=1";
+    } else if (static_cast<int>(w.size()) != p) {
+        text = Format("Invalid asInitW (does not have 1 or %d tokens). Resetting to asInitW=1", p);
+    } else {
+        double sum = 0;
+        for (const std::string& tok : w) sum += CAtof(tok);
+        // A sum that is not a number (a token "nan" or "inf") is invalid too.
+        if (!(std::fabs(sum - prep.dNumVar) <= 1e-8))
+            text = Format("Invalid asInitW (sum=%.6f!=%.6f). Resetting to asInitW=1", sum, prep.dNumVar);
+    }
+    if (text.empty()) return;
+    Message(text);
+    w = StringList{"1"};
+}
 
 }  // namespace zelk

@@ -1,7 +1,47 @@
+// The value-type checks after preparation: O and N hold non-negative integers, S and A
+// hold 0 or 1.
+#include <cmath>
+
 #include "app/Document.h"
 
 namespace zelk {
 
-bool CZELKDoc::CheckValueTypes() { return true; }
+namespace {
+
+constexpr double kTol = 1e-8;
+
+bool NonNegativeIntegers(const Matrix& m) {
+    for (int i = 0; i < m.Size(); ++i) {
+        const double v = m.Data()[i];
+        if (!(v >= -kTol)) return false;
+        if (!(std::fabs(v - std::ceil(v)) <= kTol || std::fabs(v - std::floor(v)) <= kTol)) return false;
+    }
+    return true;
+}
+
+bool ZeroOne(const Matrix& m) {
+    for (int i = 0; i < m.Size(); ++i) {
+        const double v = m.Data()[i];
+        if (!(std::fabs(v) <= kTol || std::fabs(v - 1) <= kTol)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CZELKDoc::CheckValueTypes() {
+    const char* text = nullptr;
+    if (!NonNegativeIntegers(data.mDataO))
+        text = "Error: Type O variables are not all non-negative integers";
+    else if (!ZeroOne(data.mDataS))
+        text = "Error: Type S variables are not all 0-1 integers";
+    else if (!NonNegativeIntegers(data.mDataN))
+        text = "Error: Type N variables are not all non-negative integers";
+    else if (!ZeroOne(data.mDataA))
+        text = "Error: Type A variables are not all 0-1 integers";
+    if (text == nullptr) return true;
+    Message(text);
+    return false;
+}
 
 }  // namespace zelk

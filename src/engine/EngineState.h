@@ -2,6 +2,7 @@
 // histories, covariance and display copies.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,10 @@
 #include "engine/Matrix.h"
 
 namespace zelk {
+
+class DerivativePass;
+struct Problem;
+struct Params;
 
 // Quantities of one evaluation of the loss and its derivatives.
 struct LossState {
@@ -69,6 +74,15 @@ struct NrtState {
 
     int bCalibDone = 1;
     int bConverged = 0;
+
+    // Work objects of the current pass (the data view and the chunked derivative pass).
+    std::shared_ptr<Problem> pProblem;
+    std::shared_ptr<DerivativePass> pPass;
+    std::shared_ptr<Params> pPassParams;  // the parameters the pass was begun with
+    int iChunk = 0;             // next chunk of the derivative pass
+    Matrix mFinalV2;             // v^2 of the final weights (written as "v^2")
+    Matrix mLastDist;            // mDist of the last completed iteration
+    double adFinalAvgW[5] = {0, 0, 0, 0, 0};  // per-type mean of the final weights
 };
 
 }  // namespace zelk

@@ -1,7 +1,119 @@
+// The surface-file reader at load: finds the file beside the data file, checks it line
+// by line against the loaded variables and keeps its points in mSurface.
+#include <cmath>
+
 #include "app/Document.h"
+#include "platform/TextFile.h"
 
 namespace zelk {
 
-bool CZELKDoc::LoadSurfaceFile() { return true; }
+namespace {
+
+// The formatter prints an infinite or undefined real either with "#IN" after its
+// first "." or, as this program's "%12.8f" does, as inf / -inf / nan / -nan.
+bool NotFiniteToken(const std::string& tok) {
+    size_t dot = tok.find('.');
+    if (dot != std::string::npos && tok.compare(dot + 1, 3, "#IN") == 0) return true;
+    std::string t = UpperCase(tok);
+    if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.erase(0, 1);
+    return t.compare(0, 3, "INF") == 0 || t.compare(0, 3, "NAN") == 0;
+}
+
+}  // namespace
+
+bool CZELKDoc::LoadSurfaceFile() {
+    const int p = data.iNumVar;
+    const std::string path =
+        data.sDataPath + (opt.bDeSoeteSurface == 1 ? ".DSSuT.out" : ".SuT.out");
+
+    TextReader in;
+    if (!in.Open(path)) return true;  // absent or in use: no surface file
+
+    // Counting pass: the lines after the caption and the header, up to an empty line.
+    std::string line;
+    int count = 0;
+    bool caption = false;
+    while (in.ReadLine(line)) {
+        if (line == "W history") {
+            caption = true;
+            break;
+        }
+    }
+    if (caption && in.ReadLine(line)) {
+        while (in.ReadLine(line) && !line.empty()) ++count;
+    }
+
+    int condition = 0;
+    Matrix work;
+    int rows = 0;
+    in.Rewind();
+    caption = false;
+    while (in.ReadLine(line)) {
+        if (line == "W history") {
+            caption = true;
+            break;
+        }
+    }
+    if (!caption) condition = 1;
+
+    if (!condition) {
+        std::string header;
+        if (!in.ReadLine(header)) header.clear();
+        StringList tok = SplitTokens(UpperCase(header), ' ');
+        StringList names = data.AnalysisNames();
+        if (static_cast<int>(tok.size()) != p + 1) {
+            condition = 2;
+        } else if (tok[0] != "LU") {
+            condition = 3;
+        } else {
+            // The writer cuts names to 12 characters; compare them cut the same way.
+            for (int i = 0; i < p && !condition; ++i)
+                if (tok[i + 1] != UpperCase(names[i]).substr(0, 12)) condition = 4;
+        }
+    }
+
+    if (!condition) {
+        work.Resize(count, p + 2, kNotSet);
+        while (in.ReadLine(line)) {
+            StringList tok = SplitTokens(line, ' ');
+            if (tok.empty()) {
+                in.ReadLine(line);  // one further line is read and ignored
+                break;
+            }
+            if (static_cast<int>(tok.size()) != p + 1) {
+                condition = 5;
+                break;
+            }
+            if (NotFiniteToken(tok[0])) continue;
+            if (rows >= count) {  // the file grew between the two passes
+                condition = 6;
+                break;
+            }
+            double* row = work.Row(rows++);
+            for (int k = 0; k <= p; ++k) row[k] = CAtof(tok[k]);
+            row[p + 1] = 0;
+            if (std::fabs(row[0]) < 1e-8) surf.bSurfaceZeroLu = 1;
+        }
+    }
+    if (!condition && in.ReadLine(line)) condition = 6;
+    if (!condition && rows == 0) condition = 7;
+
+    if (condition) {
+        in.Close();
+        MsgAnswer a = Message(Format("Invalid surface file (%d) ", condition) + path +
+                                  ". Delete the file?",
+                              MsgIcon::Stop, MsgButtons::OkCancel);
+        if (a == MsgAnswer::Ok) DeleteFileIfFree(path);
+        surf.bSurfaceZeroLu = 0;
+        OnNewDocument();
+        return false;
+    }
+
+    surf.mSurface.Resize(rows, p + 2, 0.0);
+    for (int r = 0; r < rows; ++r)
+        for (int k = 0; k < p + 2; ++k) surf.mSurface(r, k) = work(r, k);
+    surf.sSurfaceFile = path;
+    return true;
+}
 
 }  // namespace zelk

@@ -1,7 +1,36 @@
+// Keyboard controls of the view that act on runs.
 #include "app/Document.h"
 
 namespace zelk {
 
-void CZELKDoc::OnCancelKey() {}
+namespace {
+const char* const kCancelQuestion = "Are you sure you want to cancel this run?";
+}
+
+// Escape: asks before it stops the active run. The run is held while the question is
+// open, so no step runs in between.
+void CZELKDoc::OnCancelKey() {
+    if (runs.rsNRT.bRunning) {
+        RunState& rs = runs.rsNRT;
+        rs.bPaused = 1;
+        if (Message(kCancelQuestion, MsgIcon::Stop, MsgButtons::OkCancel) == MsgAnswer::Ok) {
+            rs.bStopRequest = 1;
+            nrt.bInitialised = 0;
+            nrt.iNRTPhase = 1;
+        }
+        rs.bPaused = 0;
+        return;
+    }
+    const bool surface = runs.rsSurface.bRunning != 0;
+    const bool replaying = runs.rsNRTReplay.bRunning != 0;
+    if (!surface && !replaying) return;
+    RunState& rs = surface ? runs.rsSurface : runs.rsNRTReplay;
+    rs.bPaused = 1;
+    if (Message(kCancelQuestion, MsgIcon::Stop, MsgButtons::OkCancel) == MsgAnswer::Ok) {
+        int& initialised = surface ? surf.bInitialised : replay.bInitialised;
+        if (initialised == 1) initialised = 0;
+    }
+    rs.bPaused = 0;
+}
 
 }  // namespace zelk

@@ -1,0 +1,102 @@
+// Surface scans driven through the real step machine (the Surface command, then the
+// step messages by hand): the default two-variable grid of flower2.dat (1999 points)
+// and the default four-variable grid of flower4.dat (79,079 points).
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "app/Document.h"
+#include "platform/Platform.h"
+
+namespace zelk {
+namespace {
+
+// A quiet platform: every box answers OK, the window thread is the caller's.
+class BenchPlatform : public Platform {
+public:
+    int boxes = 0;
+    MsgAnswer MessageBox(const std::string&, MsgIcon, MsgButtons) override {
+        ++boxes;
+        return MsgAnswer::Ok;
+    }
+    bool HasMainWindow() override { return false; }
+    void ShowMainWindow(bool) override {}
+    std::intptr_t GetForegroundWindow() override { return 1; }
+    void SetForegroundWindow(std::intptr_t) override {}
+    bool IsMainWindowForeground() override { return true; }
+    void RequestClose() override {}
+    std::string CommandLine() override { return "zelk"; }
+    std::string CurrentDirectory() override { return "."; }
+    void RedrawAllViews() override {}
+    void SetCurrentThreadPriority(int) override {}
+    void Sleep(unsigned ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    std::uint32_t TickCount() override {
+        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              std::chrono::steady_clock::now().time_since_epoch())
+                                              .count());
+    }
+    void RunInWindowThread(const std::function<void()>& fn) override { fn(); }
+    void ProcessPendingSends() override {}
+    int Rand() override { return std::rand() & 32767; }
+    void SeedRand(unsigned seed) override { std::srand(seed); }
+    SystemTime Now() override { return SystemTime(); }
+};
+
+std::string CopyToTemp(const char* name) {
+    char tmpl[] = "/tmp/zelk_bench_surface_XXXXXX";
+    std::string dir = mkdtemp(tmpl);
+    std::string dst = dir + "/" + name;
+    std::ifstream in(std::string(ZELK_SHARED_DATA) + "/" + name, std::ios::binary);
+    std::ofstream out(dst, std::ios::binary);
+    out << in.rdbuf();
+    return dst;
+}
+
+void ScanDefaultGrid(benchmark::State& state, const char* name, int expectPoints) {
+    const std::string data = CopyToTemp(name);
+    BenchPlatform pf;
+    CZELKDoc doc(pf, false);
+    doc.bManualStepping = 1;
+    long long steps = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::remove((data + ".SuT.out").c_str());
+        if (!doc.OnOpenDocument(data)) {
+            state.SkipWithError("the data file did not load");
+            break;
+        }
+        const int total = doc.surf.mSurface.Rows();  // the bare grid shown before a scan
+        state.ResumeTiming();
+        doc.OnAnalyzeSurface();
+        while (doc.runs.rsSurface.bRunning) {
+            doc.OnStepMessage(RunMessage::SurfaceStep);
+            ++steps;
+        }
+        state.PauseTiming();
+        if (total != expectPoints) state.SkipWithError("unexpected grid size");
+        state.ResumeTiming();
+    }
+    state.counters["points"] = expectPoints;
+    state.counters["steps_per_scan"] =
+        state.iterations() ? static_cast<double>(steps) / static_cast<double>(state.iterations()) : 0;
+    state.counters["sec_per_point"] = benchmark::Counter(
+        static_cast<double>(expectPoints) * static_cast<double>(state.iterations()),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    std::remove((data + ".SuT.out").c_str());
+}
+
+void BM_SurfaceScan2Vars(benchmark::State& state) { ScanDefaultGrid(state, "flower2.dat", 1999); }
+void BM_SurfaceScan4Vars(benchmark::State& state) { ScanDefaultGrid(state, "flower4.dat", 79079); }
+
+BENCHMARK(BM_SurfaceScan2Vars)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SurfaceScan4Vars)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+}  // namespace zelk
+
+BENCHMARK_MAIN();

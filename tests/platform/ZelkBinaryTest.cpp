@@ -1,0 +1,106 @@
+// The zelk program run as a user runs it, in a fresh directory: usage errors, the missing
+// display, a headless load and a headless Newton-Raphson batch.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace zelk {
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string Binary() { return std::string(ZELK_BINARY_DIR) + "/zelk"; }
+
+std::string FreshDir() {
+    std::string tmpl = ::testing::TempDir() + "/zelk-bin-XXXXXX";
+    char* made = mkdtemp(tmpl.data());
+    return made ? std::string(made) : std::string();
+}
+
+// Runs a shell command line in dir with stdout and stderr captured.
+Result RunZelk(const std::string& dir, const std::string& command) {
+    Result r;
+    const std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
+    const std::string line = "cd '" + dir + "' && timeout 300 " + command + " >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(line.c_str());
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadAll(out);
+    r.err = ReadAll(err);
+    return r;
+}
+
+void CopyFile(const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary);
+    out << in.rdbuf();
+}
+
+class ZelkBinary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (access(Binary().c_str(), X_OK) != 0) GTEST_SKIP() << "zelk is not built";
+        dir = FreshDir();
+        ASSERT_FALSE(dir.empty());
+    }
+    std::string dir;
+};
+
+TEST_F(ZelkBinary, HeadlessWithoutAFileIsAUsageError) {
+    const Result r = RunZelk(dir, "'" + Binary() + "' --headless");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: zelk"), std::string::npos) << r.err;
+}
+
+TEST_F(ZelkBinary, NoDisplayNamesTheHeadlessMode) {
+    const Result r = RunZelk(dir, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + Binary() + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--headless"), std::string::npos) << r.err;
+    size_t lines = 0;
+    for (char c : r.err) lines += c == '\n';
+    EXPECT_EQ(lines, 1u);
+}
+
+TEST_F(ZelkBinary, HeadlessLoadOfAMissingFileFails) {
+    const Result r = RunZelk(dir, "'" + Binary() + "' --headless no-such-file.dat");
+    EXPECT_NE(r.status, 0);
+    EXPECT_FALSE(r.err.empty());
+}
+
+TEST_F(ZelkBinary, HeadlessLoadPrintsTheSummary) {
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/flower.dat", dir + "/flower.dat");
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/ZELK.ini", dir + "/ZELK.ini");
+    const Result r = RunZelk(dir, "'" + Binary() + "' --headless flower.dat");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("flower.dat"), std::string::npos) << r.out;
+    // The example's options file is read without a warning.
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ZelkBinary, HeadlessNewtonRaphsonBatchWritesItsResults) {
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/flower.dat", dir + "/flower.dat");
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/ZELK.ini", dir + "/ZELK.ini");
+    const Result r = RunZelk(dir, "'" + Binary() + "' --headless flower.dat -NRT");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("onvergence"), std::string::npos) << r.out;
+    EXPECT_EQ(access((dir + "/flower.dat.NRT.Whist.out").c_str(), R_OK), 0);
+}
+
+}  // namespace
+}  // namespace zelk

@@ -1,0 +1,149 @@
+// The files of one complete Newton-Raphson run on a tiny data set, compared with the
+// checked-in expected files, and the layout of each file.
+#include <cmath>
+
+#include "engine/NrtTestData.h"
+
+namespace zelk {
+namespace {
+
+using namespace nrttest;
+
+const char* const kSuffixes[] = {".NRT.Whist.out", ".NRT.Phist.out", ".NRT.Ghist.out",
+                                 ".NRT.Dist.out",  ".NRT.CovW.out",  ".NRT.Cov.out"};
+
+StringList Lines(const std::string& text) {
+    StringList out;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t nl = text.find('\n', at);
+        if (nl == std::string::npos) nl = text.size();
+        out.push_back(text.substr(at, nl - at));
+        at = nl + 1;
+    }
+    return out;
+}
+
+std::string WithoutDir(std::string text, const std::string& dir) {
+    for (size_t at = text.find(dir); at != std::string::npos; at = text.find(dir))
+        text.replace(at, dir.size(), "DIR");
+    return text;
+}
+
+TEST(EndOfRunFiles, FirstStepWritesOnlyTheHeadings) {
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    const std::string dir = MakeTempDir();
+    PrepareTiny(doc, dir);
+    doc.OnAnalyzeNrt();
+    doc.OnStepMessage(RunMessage::NrtStep);
+    const std::string p = dir + "/tiny.dat";
+    for (const char* s : kSuffixes)
+        EXPECT_EQ(ReadAll(p + s), "Data: " + p + "\nMethod: Newton-Raphson T\n") << s;
+    EXPECT_FALSE(Exists(p + ".NRT.Wrep.out"));
+    EXPECT_EQ(doc.res.sWrepPath, p + ".NRT.Wrep.out");
+    EXPECT_EQ(doc.res.sMethodTitle, "Newton-Raphson T");
+}
+
+TEST(EndOfRunFiles, NoFilesWithAWeightVariableWithoutFwgt) {
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    const std::string dir = MakeTempDir();
+    PrepareTiny(doc, dir);
+    doc.cmd.sWeightVar = "W_ANY";
+    doc.OnAnalyzeNrt();
+    doc.OnStepMessage(RunMessage::NrtStep);
+    for (const char* s : kSuffixes) EXPECT_FALSE(Exists(dir + "/tiny.dat" + s)) << s;
+}
+
+TEST(EndOfRunFiles, CompleteRunMatchesTheExpectedFiles) {
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    const std::string dir = MakeTempDir();
+    PrepareTiny(doc, dir);
+    doc.OnAnalyzeNrt();
+    StepToEnd(doc);
+    ASSERT_EQ(doc.iFatalCount, 0) << pf.LastBox();
+    const std::string expectedDir = std::string(ZELK_SOURCE_DIR) + "/tests/results/expected/";
+    for (const char* s : kSuffixes) {
+        const std::string actual = WithoutDir(ReadAll(dir + "/tiny.dat" + s), dir);
+        const std::string expected = ReadAll(expectedDir + "tiny.dat" + s);
+        EXPECT_EQ(actual, expected) << s << " (actual files in " << dir << ")";
+    }
+}
+
+TEST(EndOfRunFiles, LayoutOfEachFile) {
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    const std::string dir = MakeTempDir();
+    PrepareTiny(doc, dir);
+    doc.OnAnalyzeNrt();
+    StepToEnd(doc);
+    const std::string p = dir + "/tiny.dat";
+    const int L = doc.nrt.iIter;
+    ASSERT_GE(L, 2);
+
+    const StringList w = Lines(ReadAll(p + ".NRT.Whist.out"));
+    ASSERT_EQ(w.size(), 2u + 4u * 5u + 3u + static_cast<size_t>(L));
+    EXPECT_EQ(w[0], "Data: " + p);
+    EXPECT_EQ(w[1], "Method: Newton-Raphson T");
+    const char* captions[] = {"Results", "Avg.W.", "dOrgEqFactMult", "dEqFactMult", "v^2", "W history"};
+    for (int b = 0; b < 6; ++b) {
+        EXPECT_EQ(w[2 + 4 * b], "") << b;
+        EXPECT_EQ(w[3 + 4 * b], captions[b]) << b;
+    }
+    EXPECT_EQ(w[4], "  Iterations  Convergence          LUT");
+    EXPECT_EQ(w[5], Real12(L - 1) + " " + Real12(1) + " " + Real12(doc.nrt.dDispLu));
+    EXPECT_EQ(w[8], "           C            O            N            A");
+    // Averages of the final weights per type (no N variable: 0).
+    const double* last = doc.nrt.mWHist.Row(L - 1);
+    EXPECT_EQ(w[9], Real12(last[0]) + " " + Real12(last[1]) + " " + Real12(0) + " " + Real12(last[2]));
+    EXPECT_EQ(w[13], Real12(1) + " " + Real12(1) + " " + Real12(1) + " " + Real12(1));
+    EXPECT_EQ(w[20], "         C_X          O_Y          A_Z");
+    EXPECT_EQ(w[21], Real12(last[0] / last[2]) + " " + Real12(last[1] / last[2]) + " " + Real12(1));
+    EXPECT_EQ(w[24], "          Lu          C_X          O_Y          A_Z");
+    // Last iteration first.
+    EXPECT_EQ(w[25], Real12(doc.nrt.mLuHist.Get(L - 1, 0)) + " " + Real12(last[0]) + " " + Real12(last[1]) +
+                         " " + Real12(last[2]));
+    EXPECT_EQ(w.back(), Real12(doc.nrt.mLuHist.Get(0, 0)) + " " + Real12(doc.nrt.mWHist.Get(0, 0)) + " " +
+                            Real12(doc.nrt.mWHist.Get(0, 1)) + " " + Real12(doc.nrt.mWHist.Get(0, 2)));
+
+    const StringList g = Lines(ReadAll(p + ".NRT.Ghist.out"));
+    ASSERT_EQ(g.size(), 2u + 4u + 3u + static_cast<size_t>(L));
+    EXPECT_EQ(g[3], "Results");
+    EXPECT_EQ(g[4], "  Iterations  Convergence");
+    EXPECT_EQ(g[7], "Gradient(v) history");
+    EXPECT_EQ(g[8], "         C_X          O_Y");
+
+    const StringList ph = Lines(ReadAll(p + ".NRT.Phist.out"));
+    ASSERT_EQ(ph.size(), 2u + 4u + 3u + static_cast<size_t>(L));
+    EXPECT_EQ(ph[7], "PreSet(w) history");
+    EXPECT_EQ(ph[9], Real12(1) + " " + Real12(1) + " " + Real12(1));
+
+    const StringList d = Lines(ReadAll(p + ".NRT.Dist.out"));
+    ASSERT_EQ(d.size(), 2u + 3u + 6u);
+    EXPECT_EQ(d[3], "Weighted distance matrix");
+    EXPECT_EQ(d[4], std::string(13, ' ') + "           1            2            3            4            5            6");
+    EXPECT_EQ(d[5].substr(0, 13), "1            ");
+    EXPECT_EQ(d[5].substr(13, 12), Real12(0));
+
+    const StringList cw = Lines(ReadAll(p + ".NRT.CovW.out"));
+    ASSERT_EQ(cw.size(), 2u + 3u + 3u);
+    EXPECT_EQ(cw[3].rfind("Cov(w)*10^", 0), 0u);
+    EXPECT_EQ(cw[4], std::string(13, ' ') + "         C_X          O_Y          A_Z");
+    EXPECT_EQ(cw[7].substr(0, 13), "A_Z          ");
+    const StringList cv = Lines(ReadAll(p + ".NRT.Cov.out"));
+    ASSERT_EQ(cv.size(), 2u + 3u + 2u);
+    EXPECT_EQ(cv[3].rfind("Cov(v)*10^", 0), 0u);
+    // The scale makes the largest element at least 0.1 when it was below 1.
+    const int k = CAtoi(cv[3].substr(10));
+    const double maxCov = doc.loss.mCovV.Max();
+    if (maxCov < 1 && maxCov > 0) {
+        EXPECT_EQ(k, static_cast<int>(std::ceil(-std::log10(maxCov))));
+    } else {
+        EXPECT_EQ(k, 0);
+    }
+}
+
+}  // namespace
+}  // namespace zelk
