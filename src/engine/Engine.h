@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Options.h"
 #include "app/TextUtil.h"
 #include "data/DataSet.h"
 #include "data/Prepared.h"
@@ -43,6 +44,9 @@ struct Problem {
 
 // useSampleWeights false gives every record weight 1 (the surface scan).
 Problem MakeProblem(const DataSet& data, const Prepared& prep, bool useSampleWeights);
+// Checks the type layout of a problem (blocks in the order C, O, N, S, A inside the p
+// variables); the loader never produces a bad one. Fills err with the layout message.
+void CheckProblemLayout(const Problem& pb, EngineError& err);
 
 // v (p entries, v_p = 1) and V = sum of v^2.
 struct Params {

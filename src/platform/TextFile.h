@@ -1,6 +1,8 @@
-// Text files as the program uses them: reading "with exclusive sharing" (a file that
-// another process holds counts as unreadable), writing under the same lock, deletion.
-// Locks are advisory flock() locks.
+// Text files as the program uses them. Readers take a shared lock and writers an exclusive
+// one (advisory flock() locks): a file that a writer holds counts as unreadable, and a file
+// being read cannot be written or deleted, while several processes may read one file at
+// once (side-by-side batch runs of one data set read the same result files). Only regular
+// files are read, so a named pipe never blocks an open.
 #pragma once
 
 #include <cstdio>
@@ -15,7 +17,7 @@ public:
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
 
-    // Fails when the file is absent, unreadable or locked by another holder.
+    // Fails when the file is absent, not a regular file, or held by a writer.
     bool Open(const std::string& path);
     // Next line without "\n" and without a trailing "\r"; false at the end of the file.
     bool ReadLine(std::string& line);

@@ -114,16 +114,17 @@ TEST(NrtRun, OneRandomRestartMakesThreeDescents) {
                 for (int k = 0; k < 3; ++k)
                     EXPECT_NEAR(doc.nrt.mStartW.Get(k, 0), doc.nrt.mCurW.Get(k, 0) + doc.nrt.mPerturb.Get(k, 0),
                                 1e-12);
-                EXPECT_TRUE(doc.nrt.mPresetW.EqualWithin(doc.nrt.mStartW, 0));
+                EXPECT_TRUE(doc.nrt.mPresetW.EqualWithin(doc.nrt.mStartW, 1e-15));
             } else {
                 // The final descent starts from the best point with the initial preset.
-                EXPECT_TRUE(doc.nrt.mStartW.EqualWithin(doc.nrt.mBestW, 0));
-                EXPECT_TRUE(doc.nrt.mPresetW.EqualWithin(doc.nrt.mInitW, 0));
+                EXPECT_TRUE(doc.nrt.mStartW.EqualWithin(doc.nrt.mBestW, 1e-15));
+                EXPECT_TRUE(doc.nrt.mPresetW.EqualWithin(doc.nrt.mInitW, 1e-15));
             }
         }
     }
     EXPECT_EQ(doc.iFatalCount, 0) << pf.LastBox();
-    EXPECT_EQ(descentsStarted, 3);
+    EXPECT_EQ(descentsStarted, 3) << "iIter " << doc.nrt.iIter << " converged " << doc.nrt.bConverged << " "
+                                  << pf.LastBox();
     EXPECT_EQ(doc.nrt.iRestart, 2);
     EXPECT_NEAR(perturbSum, 0.0, 1e-12);
     EXPECT_EQ(doc.nrt.bConverged, 1);

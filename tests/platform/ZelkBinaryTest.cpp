@@ -102,5 +102,25 @@ TEST_F(ZelkBinary, HeadlessNewtonRaphsonBatchWritesItsResults) {
     EXPECT_EQ(access((dir + "/flower.dat.NRT.Whist.out").c_str(), R_OK), 0);
 }
 
+TEST_F(ZelkBinary, HeadlessSurfaceBatchReportsItsFile) {
+    const std::string data = std::string(ZELK_SOURCE_DIR) + "/../shared/data/flower2.dat";
+    if (access(data.c_str(), R_OK) != 0) GTEST_SKIP() << "no flower2.dat";
+    CopyFile(data, dir + "/flower2.dat");
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/ZELK.ini", dir + "/ZELK.ini");
+    const Result r = RunZelk(dir, "'" + Binary() + "' --headless flower2.dat -sut");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Surface scan finished.\nWritten: " + dir + "/flower2.dat.SuT.out\n");
+}
+
+TEST_F(ZelkBinary, RefusedBatchEndsWithAFailure) {
+    // Surface scans take two to four variables; flower has eight.
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/flower.dat", dir + "/flower.dat");
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/ZELK.ini", dir + "/ZELK.ini");
+    const Result r = RunZelk(dir, "'" + Binary() + "' --headless flower.dat -SUT");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(r.out, "");
+}
+
 }  // namespace
 }  // namespace zelk

@@ -30,6 +30,7 @@ double OptimiserLu(const Problem& pb, const RealList& w) {
     pass.Begin(pb, prm, dist, P, gP, hP);
     pass.RunChunks(0, pass.NumChunks(), err);
     LossState out;
+    ClassifyTriples(dist, pb.s, out.dTripleWeight, out.dViolWeight, out.dViolCount);
     pass.Finish(out, err);
     EXPECT_FALSE(err.failed) << err.text;
     return out.dLu;

@@ -58,7 +58,13 @@ std::string NoDisplayText() {
 
 std::string LoadSummaryText(const CZELKDoc& doc) { return LoadSummary(doc); }
 
-std::string RunSummaryText(const CZELKDoc& doc) { return RunSummary(doc); }
+std::string RunSummaryText(const CZELKDoc& doc) {
+    if (doc.cmd.iBatchSUT != 2) return RunSummary(doc);
+    // A surface scan has no convergence and no final weights: it reports its file.
+    std::string s = "Surface scan finished.\n";
+    for (const std::string& f : doc.asFilesWritten) s += "Written: " + f + "\n";
+    return s;
+}
 
 RunMonitor::RunMonitor(CZELKDoc& doc, MainWindow& window, bool headless, std::ostream& err)
     : m_doc(doc), m_window(window), m_headless(headless), m_err(err) {

@@ -1,0 +1,112 @@
+// The loss and its derivatives on generated mixed data (p = 8: 3 C, 2 O, 2 N, 1 A): one
+// full evaluation (pairs, distance matrix, classification, penalty, derivative pass,
+// covariance) with the fast pass and with the straightforward reference pass, for 1 and
+// 2 threads; and the loss alone at one surface point of a 50-record, 4-variable data set.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include "engine/Engine.h"
+#include "engine/EngineTestData.h"
+#include "engine/Parallel.h"
+
+namespace zelk {
+namespace {
+
+const int kMixed[5] = {3, 2, 2, 0, 1};
+
+struct Fixture {
+    OwnedProblem o;
+    Params prm;
+    Fixture(int n, const int counts[5], unsigned seed) {
+        o = RandomProblem(n, counts, true, seed);
+        FixPointers(o);
+        RealList w;
+        for (int k = 0; k < o.pb.p; ++k) w.push_back(0.6 + 0.8 * (k % 3) / 2.0);
+        double sum = 0;
+        for (double x : w) sum += x;
+        for (double& x : w) x *= o.pb.p / sum;
+        prm = ParamsFromWeights(w);
+    }
+};
+
+// One iteration's evaluation; returns Lu.
+double FullEvaluation(const Problem& pb, const Params& prm, bool reference) {
+    const int n = pb.n;
+    LossState l;
+    Matrix comps[5];
+    for (auto& c : comps) c.Resize(n, n, 0.0);
+    for (int i = 0; i + 1 < n; ++i) ComputePairRow(pb, prm, i, comps);
+    DistFailure df;
+    BuildDistMatrix(comps, n, l.mDist, df);
+    ClassifyTriples(l.mDist, pb.s, l.dTripleWeight, l.dViolWeight, l.dViolCount);
+    EngineError err;
+    ComputePenalty(prm, pb.penaltyPow, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess, err);
+    if (reference) {
+        ReferenceDerivativePass(pb, prm, l.mDist, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess, l, err);
+    } else {
+        DerivativePass pass;
+        pass.Begin(pb, prm, l.mDist, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess);
+        pass.RunChunks(0, pass.NumChunks(), err);
+        pass.Finish(l, err);
+    }
+    for (int r = 0; r < n; ++r) {
+        const double tw = l.adRecTripleWeight(0, r);
+        for (int a = 0; a < l.mRecGrad.Rows(); ++a) l.mRecGrad(a, r) /= tw;
+    }
+    l.mCovV = CovarianceV(l.mHessV, l.mRecGrad, pb.s, l.dTripleWeight, l.dViolWeight);
+    l.mEigCovV = SymmetricEigenvalues(l.mCovV);
+    l.mCovW = CovarianceW(l.mCovV, prm);
+    l.mEigCovW = SymmetricEigenvalues(l.mCovW);
+    l.mEigHess = SymmetricEigenvalues(l.mHessV);
+    return l.dLu;
+}
+
+void Evaluate(benchmark::State& state, bool reference) {
+    const int n = static_cast<int>(state.range(0));
+    SetEngineThreads(static_cast<int>(state.range(1)));
+    Fixture f(n, kMixed, 7);
+    for (auto _ : state) benchmark::DoNotOptimize(FullEvaluation(f.o.pb, f.prm, reference));
+    const double triples = double(n) * (n - 1) * (n - 2) / 6.0;
+    state.counters["ns_per_triple"] =
+        benchmark::Counter(triples, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    state.counters["peak_MiB"] = ru.ru_maxrss / 1024.0;
+    SetEngineThreads(0);
+}
+
+void BM_FullEvaluationFast(benchmark::State& state) { Evaluate(state, false); }
+void BM_FullEvaluationReference(benchmark::State& state) { Evaluate(state, true); }
+
+BENCHMARK(BM_FullEvaluationFast)
+    ->ArgsProduct({{100, 250, 300, 500, 1000}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_FullEvaluationReference)
+    ->ArgsProduct({{100, 250, 300}, {1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// Growth and peak memory at the largest size (run last: the peak counter is the process's).
+BENCHMARK(BM_FullEvaluationFast)->Args({2000, 2})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The loss alone at one point of a 4-variable surface of 50 records (the default grid
+// has 79,079 points: the whole surface costs 79,079 times this).
+void BM_SurfacePointLossOnly(benchmark::State& state) {
+    const int counts[5] = {2, 1, 0, 0, 1};
+    Fixture f(50, counts, 3);
+    for (auto& s : f.o.pb.s) s = 1.0;
+    const RealList w = {0.7, 1.3, 1.1, 0.9};
+    LossOnly out;
+    for (auto _ : state) {
+        EvaluateLossOnly(f.o.pb, w, false, out);
+        benchmark::DoNotOptimize(out.Lu);
+    }
+    state.counters["surface_s"] =
+        benchmark::Counter(79079.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SurfacePointLossOnly)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace
+}  // namespace zelk
+
+BENCHMARK_MAIN();

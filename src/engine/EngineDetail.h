@@ -1,0 +1,100 @@
+// Internal helpers shared by the engine's passes: the exact derivatives of one pair's
+// squared distance, the classification of one triple and the coefficients of its term.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine/Engine.h"
+
+namespace zelk {
+namespace detail {
+
+// Components of the pair (i, j), their sum D2 and, when grad / hess are given, the
+// gradient (p-1) and Hessian ((p-1)x(p-1), row-major) of D2 in the free parameters.
+// grad and hess are overwritten. False on the type-A divide by zero.
+bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5], double* grad,
+              double* hess);
+
+// Ultrametric violation of the triple with distances dij, dik, djk (i < j < k).
+inline bool Violates(double dij, double dik, double djk) {
+    return std::fmax(dik, djk) + 1e-8 < dij || std::fmax(dij, djk) + 1e-8 < dik ||
+           std::fmax(dij, dik) + 1e-8 < djk;
+}
+
+// Which distance of a violating triple is the smallest: 0 = ij, 1 = ik, 2 = jk; -1 when
+// none agrees (only possible with non-finite distances).
+inline int Smallest(double dij, double dik, double djk) {
+    const double mx = std::max(std::max(dij, dik), djk);
+    const double m0 = mx - dij, m1 = mx - dik, m2 = mx - djk;
+    const double top = std::max(std::max(m0, m1), m2);
+    if (std::fabs(top - m0) < 1e-8) return 0;
+    if (std::fabs(top - m1) < 1e-8) return 1;
+    if (std::fabs(top - m2) < 1e-8) return 2;
+    return -1;
+}
+
+// Coefficients of the triple term q = (sqrt(Da2) - sqrt(Db2))^2 in the squared distances:
+//   grad q = ca ga + cb gb
+//   hess q = ca Ha + cb Hb + cab (ga gb' + gb ga') + caa ga ga' + cbb gb gb'.
+// A squared distance that is zero has no finite derivative of its root; its terms are
+// then left out (q = the other squared distance), which keeps the sums finite.
+struct TripleCoef {
+    double q = 0, ca = 0, cb = 0, cab = 0, caa = 0, cbb = 0;
+};
+inline TripleCoef TripleCoefficients(double Da2, double Db2) {
+    TripleCoef c;
+    const double ra = std::sqrt(std::max(Da2, 0.0));
+    const double rb = std::sqrt(std::max(Db2, 0.0));
+    c.q = (ra - rb) * (ra - rb);
+    if (Da2 > 0 && Db2 > 0) {
+        c.ca = 1.0 - rb / ra;
+        c.cb = 1.0 - ra / rb;
+        c.cab = -0.5 / (ra * rb);
+        c.caa = 0.5 * rb / (Da2 * ra);
+        c.cbb = 0.5 * ra / (Db2 * rb);
+    } else if (Da2 > 0) {
+        c.ca = 1.0;
+    } else if (Db2 > 0) {
+        c.cb = 1.0;
+    }
+    return c;
+}
+
+extern const char* const kNoSmallest;  // "Fatal error 2007.10.30.1"
+
+// Messages of the end-of-pass checks (shared by both passes).
+void FinishChecks(LossState& out, EngineError& err);
+
+// Type-layout check of a problem, with the C-block message of the derivative builder
+// when derivatives is true.
+void CheckLayout(const Problem& pb, bool derivatives, EngineError& err);
+
+}  // namespace detail
+}  // namespace zelk
+
+namespace zelk {
+namespace detail {
+
+// The straightforward per-triple accumulation (the reference pass).
+struct RefAccum {
+    const Problem* pb = nullptr;
+    const Params* prm = nullptr;
+    const Matrix* dist = nullptr;
+    double P = 1;
+    std::vector<double> gP, hP;
+    int n = 0, q = 0;
+    double Lu = 0, viol2 = 0;
+    std::vector<double> grad, hess, recW, recC, recG;  // recG: q x n
+    std::vector<double> ga, Ha, gb, Hb, gf;
+
+    void Init(const Problem& pb, const Params& prm, const Matrix& mDist, double P,
+              const Matrix& gradP, const Matrix& hessP);
+    // All triples (i, j, k), j > i. False (err set) on failure.
+    bool RunFirst(int i, EngineError& err);
+    void Store(LossState& out) const;
+};
+
+}  // namespace detail
+}  // namespace zelk

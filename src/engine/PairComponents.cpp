@@ -1,0 +1,174 @@
+// Distance components of one record pair and the exact derivatives of the pair's squared
+// distance in the free parameters v_1..v_{p-1} (v_p = 1, V = sum of v^2).
+#include <cmath>
+#include <vector>
+
+#include "engine/Engine.h"
+#include "engine/EngineDetail.h"
+
+namespace zelk {
+
+const char* const kDivideByZeroA = "Fatal error: Divide by zero in type a distance component";
+
+namespace {
+
+// One component written as G(x1, x2, V), with x1, x2 sums over the type's variables.
+// Adds G's gradient and Hessian in v (chain rule) to grad / hess.
+struct ChainTerms {
+    double G1 = 0, G2 = 0, GV = 0;
+    double G11 = 0, G22 = 0, G12 = 0, G1V = 0, G2V = 0, GVV = 0;
+};
+
+void AddChain(const ChainTerms& c, int q, const double* g1, const double* d1, const double* g2,
+              const double* gV, double* grad, double* hess) {
+    if (grad)
+        for (int m = 0; m < q; ++m) grad[m] += c.G1 * g1[m] + c.G2 * g2[m] + c.GV * gV[m];
+    if (!hess) return;
+    for (int m = 0; m < q; ++m) {
+        double* row = hess + static_cast<size_t>(m) * q;
+        row[m] += c.G1 * d1[m] + c.GV * 2.0;
+        for (int l = 0; l < q; ++l)
+            row[l] += c.G11 * g1[m] * g1[l] + c.G22 * g2[m] * g2[l] +
+                      c.G12 * (g1[m] * g2[l] + g2[m] * g1[l]) +
+                      c.G1V * (g1[m] * gV[l] + gV[m] * g1[l]) +
+                      c.G2V * (g2[m] * gV[l] + gV[m] * g2[l]) + c.GVV * gV[m] * gV[l];
+    }
+}
+
+}  // namespace
+
+namespace detail {
+
+bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5], double* grad,
+              double* hess) {
+    const int p = pb.p;
+    const int q = p > 0 ? p - 1 : 0;
+    for (int t = 0; t < 5; ++t) comps[t] = 0;
+    if (grad)
+        for (int m = 0; m < q; ++m) grad[m] = 0;
+    if (hess)
+        for (int m = 0; m < q * q; ++m) hess[m] = 0;
+    const bool deriv = grad || hess;
+    const double V = prm.V;
+    const double* v = prm.v.data();
+    const double* e = pb.e.data();
+
+    thread_local std::vector<double> scratch;
+    if (deriv && static_cast<int>(scratch.size()) < 4 * q) scratch.resize(4 * q);
+    double* g1 = deriv ? scratch.data() : nullptr;
+    double* d1 = deriv ? g1 + q : nullptr;
+    double* g2 = deriv ? d1 + q : nullptr;
+    double* gV = deriv ? g2 + q : nullptr;
+    if (deriv)
+        for (int m = 0; m < q; ++m) gV[m] = 2.0 * v[m];
+
+    for (int t = 0; t < 5; ++t) {
+        const int cnt = pb.count[t];
+        if (cnt == 0 || !pb.data[t]) continue;
+        const Matrix& X = *pb.data[t];
+        const double* xi = X.Row(i);
+        const double* xj = X.Row(j);
+        const int f = pb.first[t];
+        if (deriv)
+            for (int m = 0; m < q; ++m) g1[m] = d1[m] = g2[m] = 0;
+        ChainTerms c;
+        if (t <= 1) {
+            // C and O: sum of v_k^2 ((x_ik - x_jk) / e_k)^2 / V.
+            double A = 0;
+            for (int h = 0; h < cnt; ++h) {
+                const int k = f + h;
+                const double r = (xi[h] - xj[h]) / e[k];
+                const double ck = r * r;
+                A += v[k] * v[k] * ck;
+                if (deriv && k < q) {
+                    g1[k] = 2.0 * v[k] * ck;
+                    d1[k] = 2.0 * ck;
+                }
+            }
+            comps[t] = A / V;
+            c.G1 = 1.0 / V;
+            c.GV = -A / (V * V);
+            c.G1V = -1.0 / (V * V);
+            c.GVV = 2.0 * A / (V * V * V);
+        } else if (t <= 3) {
+            // N and S: (sum over mismatching variables of v_k / e_k)^2 / (K V).
+            const double K = t == 2 ? pb.nN * pb.nN : pb.nS;
+            double a = 0;
+            for (int h = 0; h < cnt; ++h) {
+                const int k = f + h;
+                if (std::fabs(xi[h] - xj[h]) >= 1e-9) {
+                    a += v[k] / e[k];
+                    if (deriv && k < q) g1[k] = 1.0 / e[k];
+                }
+            }
+            comps[t] = a * a / (K * V);
+            c.G1 = 2.0 * a / (K * V);
+            c.GV = -a * a / (K * V * V);
+            c.G11 = 2.0 / (K * V);
+            c.G1V = -2.0 * a / (K * V * V);
+            c.GVV = 2.0 * a * a / (K * V * V * V);
+        } else {
+            // A: (a^2 / V) / (nA - b / sqrt V)^2, joint absences b leave the comparison.
+            const double nA = pb.nA;
+            double a = 0, b = 0;
+            for (int h = 0; h < cnt; ++h) {
+                const int k = f + h;
+                if (std::fabs(xi[h] - xj[h]) >= 1e-9) {
+                    a += v[k] / e[k];
+                    if (deriv && k < q) g1[k] = 1.0 / e[k];
+                } else if (std::fabs(xi[h]) < 1e-9 && std::fabs(xj[h]) < 1e-9) {
+                    b += v[k] / e[k];
+                    if (deriv && k < q) g2[k] = 1.0 / e[k];
+                }
+            }
+            const double sV = std::sqrt(V);
+            const double den = nA * nA - 2.0 * nA * b / sV + b * b / V;
+            if (std::fabs(den) < 1e-8) return false;
+            comps[t] = (a * a / V) / den;
+            // As a^2 / Dn^2 with Dn = nA sqrt(V) - b.
+            const double Dn = nA * sV - b;
+            const double Dn2 = Dn * Dn;
+            const double GD = -2.0 * a * a / (Dn2 * Dn);
+            const double GDD = 6.0 * a * a / (Dn2 * Dn2);
+            const double G1D = -4.0 * a / (Dn2 * Dn);
+            const double DV = nA / (2.0 * sV);
+            const double DVV = -nA / (4.0 * V * sV);
+            c.G1 = 2.0 * a / Dn2;
+            c.G11 = 2.0 / Dn2;
+            c.G2 = -GD;
+            c.GV = GD * DV;
+            c.G22 = GDD;
+            c.G2V = -GDD * DV;
+            c.GVV = GDD * DV * DV + GD * DVV;
+            c.G12 = -G1D;
+            c.G1V = G1D * DV;
+        }
+        if (deriv) AddChain(c, q, g1, d1, g2, gV, grad, hess);
+    }
+    return true;
+}
+
+}  // namespace detail
+
+bool PairComponents(const Problem& pb, const Params& prm, int i, int j, double out[5]) {
+    return detail::PairEval(pb, prm, i, j, out, nullptr, nullptr);
+}
+
+bool PairDerivatives(const Problem& pb, const Params& prm, int i, int j, double* grad, double* hess) {
+    double comps[5];
+    return detail::PairEval(pb, prm, i, j, comps, grad, hess);
+}
+
+bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix comps[5]) {
+    const int n = pb.n;
+    for (int t = 0; t < 5; ++t)
+        if (comps[t].Rows() != n || comps[t].Cols() != n) comps[t].Resize(n, n, 0.0);
+    double c[5];
+    for (int j = i + 1; j < n; ++j) {
+        if (!PairComponents(pb, prm, i, j, c)) return false;
+        for (int t = 0; t < 5; ++t) comps[t](i, j) = c[t];
+    }
+    return true;
+}
+
+}  // namespace zelk

@@ -1,0 +1,43 @@
+// The engine's parallel loops: OpenMP with a thread-count knob. Callers keep one result
+// slot per index and reduce in index order, so results do not depend on the thread count.
+#include "engine/Parallel.h"
+
+#include <atomic>
+#include <thread>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace zelk {
+
+namespace {
+std::atomic<int> g_threads{0};
+}
+
+void SetEngineThreads(int threads) { g_threads = threads; }
+
+int EngineThreads() {
+    const int t = g_threads.load();
+    if (t > 0) return t;
+#ifdef _OPENMP
+    return omp_get_num_procs();
+#else
+    const unsigned hc = std::thread::hardware_concurrency();
+    return hc == 0 ? 1 : static_cast<int>(hc);
+#endif
+}
+
+void ParallelFor(int begin, int end, const std::function<void(int)>& body) {
+    const int count = end - begin;
+    if (count <= 0) return;
+    const int threads = count < EngineThreads() ? count : EngineThreads();
+    if (threads <= 1) {
+        for (int i = begin; i < end; ++i) body(i);
+        return;
+    }
+#pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
+    for (int i = begin; i < end; ++i) body(i);
+}
+
+}  // namespace zelk

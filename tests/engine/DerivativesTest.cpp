@@ -1,0 +1,185 @@
+// Exact derivatives against central finite differences, and the fast pass against the
+// straightforward one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/Engine.h"
+#include "engine/Parallel.h"
+#include "engine/EngineTestData.h"
+
+using namespace zelk;
+
+namespace {
+
+Params MakeParams(const RealList& vfree) {
+    Params prm;
+    prm.p = static_cast<int>(vfree.size()) + 1;
+    prm.v = vfree;
+    prm.v.push_back(1.0);
+    prm.V = 0;
+    for (double x : prm.v) prm.V += x * x;
+    return prm;
+}
+
+double D2(const Problem& pb, const RealList& vfree, int i, int j) {
+    double c[5];
+    EXPECT_TRUE(PairComponents(pb, MakeParams(vfree), i, j, c));
+    return c[0] + c[1] + c[2] + c[3] + c[4];
+}
+
+double RelErr(double a, double b) { return std::fabs(a - b) / std::max(1e-6, std::max(std::fabs(a), std::fabs(b))); }
+
+struct Full {
+    LossState out;
+    double P = 0;
+};
+
+// Pairs, distance matrix, penalty and the derivative pass at vfree.
+Full Evaluate(const Problem& pb, const RealList& vfree, bool reference) {
+    Full f;
+    const Params prm = MakeParams(vfree);
+    Matrix comps[5];
+    for (auto& c : comps) c.Resize(pb.n, pb.n, 0.0);
+    for (int i = 0; i < pb.n - 1; ++i) EXPECT_TRUE(ComputePairRow(pb, prm, i, comps));
+    Matrix dist;
+    DistFailure df;
+    BuildDistMatrix(comps, pb.n, dist, df);
+    EXPECT_EQ(df.kind, 0);
+    ClassifyTriples(dist, pb.s, f.out.dTripleWeight, f.out.dViolWeight, f.out.dViolCount);
+    Matrix gP, hP;
+    EngineError err;
+    ComputePenalty(prm, pb.penaltyPow, f.P, gP, hP, err);
+    EXPECT_FALSE(err);
+    if (reference) {
+        ReferenceDerivativePass(pb, prm, dist, f.P, gP, hP, f.out, err);
+    } else {
+        DerivativePass pass;
+        pass.Begin(pb, prm, dist, f.P, gP, hP);
+        pass.RunChunks(0, pass.NumChunks(), err);
+        pass.Finish(f.out, err);
+    }
+    EXPECT_FALSE(err) << err.text;
+    return f;
+}
+
+const int kAllTypes[5] = {2, 2, 2, 2, 2};
+
+}  // namespace
+
+TEST(Derivatives, EveryComponentTypeMatchesFiniteDifferences) {
+    for (int type = 0; type < 5; ++type) {
+        int counts[5] = {0, 0, 0, 0, 0};
+        counts[type] = 3;
+        counts[kTypeC] += 1;  // the last variable is C or the type itself
+        OwnedProblem o = RandomProblem(6, counts, false, 11 + type);
+        const int q = o.pb.p - 1;
+        RealList v = {0.8, 1.3, 0.6, 1.1};
+        v.resize(q);
+        for (int i = 0; i < 5; ++i)
+            for (int j = i + 1; j < 6; ++j) {
+                double c[5];
+                if (!PairComponents(o.pb, MakeParams(v), i, j, c)) continue;
+                std::vector<double> g(q), H(q * q);
+                ASSERT_TRUE(PairDerivatives(o.pb, MakeParams(v), i, j, g.data(), H.data()));
+                const double h = 1e-5;
+                for (int m = 0; m < q; ++m) {
+                    RealList vp = v, vm = v;
+                    vp[m] += h, vm[m] -= h;
+                    const double fd = (D2(o.pb, vp, i, j) - D2(o.pb, vm, i, j)) / (2 * h);
+                    EXPECT_LT(RelErr(g[m], fd), 1e-5) << "type " << type << " m " << m;
+                    std::vector<double> gp(q), gm(q), Hs(q * q);
+                    PairDerivatives(o.pb, MakeParams(vp), i, j, gp.data(), Hs.data());
+                    PairDerivatives(o.pb, MakeParams(vm), i, j, gm.data(), Hs.data());
+                    for (int l = 0; l < q; ++l)
+                        EXPECT_LT(RelErr(H[l * q + m], (gp[l] - gm[l]) / (2 * h)), 1e-5)
+                            << "type " << type << " (" << l << "," << m << ")";
+                }
+            }
+    }
+}
+
+TEST(Derivatives, PenaltyMatchesFiniteDifferences) {
+    const RealList v = {0.7, 1.4, 0.9};
+    double P;
+    Matrix g, H;
+    EngineError err;
+    ComputePenalty(MakeParams(v), 2.0 / 3.0, P, g, H, err);
+    ASSERT_FALSE(err);
+    const double h = 1e-6;
+    for (int m = 0; m < 3; ++m) {
+        RealList vp = v, vm = v;
+        vp[m] += h, vm[m] -= h;
+        double Pp, Pm;
+        Matrix gp, gm, Hx;
+        ComputePenalty(MakeParams(vp), 2.0 / 3.0, Pp, gp, Hx, err);
+        ComputePenalty(MakeParams(vm), 2.0 / 3.0, Pm, gm, Hx, err);
+        EXPECT_LT(RelErr(g(m, 0), (Pp - Pm) / (2 * h)), 1e-5);
+        for (int l = 0; l < 3; ++l) EXPECT_LT(RelErr(H(l, m), (gp(l, 0) - gm(l, 0)) / (2 * h)), 1e-5);
+    }
+}
+
+TEST(Derivatives, LossMatchesFiniteDifferencesWithAndWithoutSampleWeights) {
+    for (bool weighted : {false, true}) {
+        OwnedProblem o = RandomProblem(9, kAllTypes, weighted, weighted ? 5 : 6);
+        const RealList v = {0.9, 1.2, 0.8, 1.1, 0.95, 1.05, 0.85, 1.15, 1.0};
+        const Full f = Evaluate(o.pb, v, true);
+        ASSERT_GT(f.out.dLu, 0);
+        const double h = 1e-6;
+        for (int m = 0; m < 9; ++m) {
+            RealList vp = v, vm = v;
+            vp[m] += h, vm[m] -= h;
+            const Full fp = Evaluate(o.pb, vp, true), fm = Evaluate(o.pb, vm, true);
+            EXPECT_LT(RelErr(f.out.mGradV(m, 0), (fp.out.dLu - fm.out.dLu) / (2 * h)), 1e-5) << m;
+            for (int l = 0; l < 9; ++l)
+                EXPECT_LT(RelErr(f.out.mHessV(l, m), (fp.out.mGradV(l, 0) - fm.out.mGradV(l, 0)) / (2 * h)), 1e-4)
+                    << l << "," << m;
+        }
+    }
+}
+
+TEST(Derivatives, FastPassEqualsReferenceForAnyThreadCountAndGrouping) {
+    const int mixed[5] = {3, 2, 2, 0, 1};
+    for (unsigned seed : {1u, 2u, 3u}) {
+        OwnedProblem o = RandomProblem(23, mixed, seed == 2, seed);
+        const RealList v = {0.9, 1.2, 0.8, 1.1, 0.95, 1.05, 0.85};
+        const Full ref = Evaluate(o.pb, v, true);
+        LossState first;
+        for (int threads : {1, 2, 8}) {
+            SetEngineThreads(threads);
+            const Full fast = Evaluate(o.pb, v, false);
+            EXPECT_LT(RelErr(fast.out.dLu, ref.out.dLu), 1e-9);
+            for (int a = 0; a < 7; ++a) {
+                EXPECT_LT(RelErr(fast.out.mGradV(a, 0), ref.out.mGradV(a, 0)), 1e-9);
+                for (int b = 0; b < 7; ++b) EXPECT_LT(RelErr(fast.out.mHessV(a, b), ref.out.mHessV(a, b)), 1e-9);
+                for (int r = 0; r < 23; ++r) EXPECT_LT(RelErr(fast.out.mRecGrad(a, r), ref.out.mRecGrad(a, r)), 1e-9);
+            }
+            EXPECT_EQ(fast.out.dViolCount2, ref.out.dViolCount2);
+            if (threads == 1) first = fast.out;
+            EXPECT_EQ(std::memcmp(first.mHessV.Data(), fast.out.mHessV.Data(), sizeof(double) * 49), 0);
+            EXPECT_EQ(first.dLu, fast.out.dLu);
+        }
+        SetEngineThreads(0);
+        // One chunk per call gives the very same sums.
+        const Params prm = MakeParams(v);
+        Matrix comps[5];
+        for (auto& c : comps) c.Resize(23, 23, 0.0);
+        for (int i = 0; i < 22; ++i) ComputePairRow(o.pb, prm, i, comps);
+        Matrix dist;
+        DistFailure df;
+        BuildDistMatrix(comps, 23, dist, df);
+        double P;
+        Matrix gP, hP;
+        EngineError err;
+        ComputePenalty(prm, o.pb.penaltyPow, P, gP, hP, err);
+        DerivativePass pass;
+        pass.Begin(o.pb, prm, dist, P, gP, hP);
+        for (int c = 0; c < pass.NumChunks(); ++c) pass.RunChunks(c, c + 1, err);
+        LossState one;
+        one.dViolCount = first.dViolCount;
+        pass.Finish(one, err);
+        EXPECT_EQ(one.dLu, first.dLu);
+        EXPECT_EQ(std::memcmp(first.mGradV.Data(), one.mGradV.Data(), sizeof(double) * 7), 0);
+    }
+}
