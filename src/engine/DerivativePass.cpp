@@ -35,8 +35,9 @@ struct DerivativePass::Impl {
     bool failed = false;
     std::string failText;
 
-    // Per ordered pair (y, r): D2 and the gradient of D2, stride q + 1, full n x n.
-    std::vector<double> pairs;
+    // Per ordered pair (y, r), full n x n: the distance recomputed at v (root of D2),
+    // 1/root, 1/root^3 (0 for a zero distance) and the gradient of D2 (stride q).
+    std::vector<double> root, invRoot, invRoot3, grads;
     // Per pair (x, z), x < z, in row-major upper-triangle order: lambda, beta and U (q).
     std::vector<double> lam, bet, U;
     std::vector<size_t> triStart;  // index of pair (x, x + 1)
@@ -46,11 +47,13 @@ struct DerivativePass::Impl {
     std::vector<unsigned char> chunkFailed;
 
     size_t Tri(int x, int z) const { return triStart[x] + static_cast<size_t>(z - x - 1); }
-    const double* Pair(int y, int r) const {
-        return pairs.data() + (static_cast<size_t>(y) * n + r) * (q + 1);
+    const double* Grad(int y, int r) const {
+        return grads.data() + (static_cast<size_t>(y) * n + r) * q;
     }
 
     bool BuildPairs();
+    template <Order O>
+    void FixZeroDistances(int x, int y, int r0, int r1);
     template <Order O>
     void Segment(int x, int y, int r0, int r1, double* colx, double& rhoX, double& luX,
                  double& violX, double& wX, bool& bad);
@@ -79,7 +82,10 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     s.pairsReady = false;
     s.failed = false;
     s.failText.clear();
-    s.pairs.clear();
+    s.root.clear();
+    s.invRoot.clear();
+    s.invRoot3.clear();
+    s.grads.clear();
     s.triStart.assign(n > 0 ? n : 1, 0);
     size_t at = 0;
     for (int x = 0; x < n; ++x) {
@@ -108,20 +114,28 @@ double DerivativePass::TriplesInChunk(int) const {
 }
 
 bool DerivativePass::Impl::BuildPairs() {
-    const int stride = q + 1;
-    pairs.assign(static_cast<size_t>(n) * n * stride, 0.0);
+    const size_t nn = static_cast<size_t>(n) * n;
+    root.assign(nn, 0.0);
+    invRoot.assign(nn, 0.0);
+    invRoot3.assign(nn, 0.0);
+    grads.assign(nn * q, 0.0);
     std::vector<unsigned char> bad(n, 0);
     ParallelFor(0, n, [&](int y) {
         double comps[5];
         for (int r = y + 1; r < n; ++r) {
-            double* a = pairs.data() + (static_cast<size_t>(y) * n + r) * stride;
-            if (!detail::PairEval(pb, prm, y, r, comps, a + 1, nullptr)) {
+            const size_t a = static_cast<size_t>(y) * n + r, b = static_cast<size_t>(r) * n + y;
+            double* g = grads.data() + a * q;
+            if (!detail::PairEval(pb, prm, y, r, comps, g, nullptr)) {
                 bad[y] = 1;
                 return;
             }
-            a[0] = comps[0] + comps[1] + comps[2] + comps[3] + comps[4];
-            double* b = pairs.data() + (static_cast<size_t>(r) * n + y) * stride;
-            for (int k = 0; k < stride; ++k) b[k] = a[k];
+            const double D2 = comps[0] + comps[1] + comps[2] + comps[3] + comps[4];
+            const double R = std::sqrt(D2 > 0 ? D2 : 0.0);
+            root[a] = root[b] = R;
+            invRoot[a] = invRoot[b] = R > 0 ? 1.0 / R : 0.0;
+            invRoot3[a] = invRoot3[b] = R > 0 ? 1.0 / (D2 * R) : 0.0;
+            double* gb = grads.data() + b * q;
+            for (int k = 0; k < q; ++k) gb[k] = g[k];
         }
     });
     for (int y = 0; y < n; ++y)
@@ -129,47 +143,232 @@ bool DerivativePass::Impl::BuildPairs() {
     return true;
 }
 
+namespace {
+struct Scratch {
+    std::vector<double> c1, cc1, c2, cc2, c3, k12, k13, k21, k23;
+    void Reserve(int len) {
+        if (static_cast<int>(c1.size()) >= len) return;
+        for (auto* v : {&c1, &cc1, &c2, &cc2, &c3, &k12, &k13, &k21, &k23}) v->resize(len);
+    }
+};
+Scratch& ThreadScratch() {
+    thread_local Scratch s;
+    return s;
+}
+}  // namespace
+
+// The vector work of a run of r: x's column (opposite pair P3), the cross-term vector of
+// P1 (when x owns it) and of each P2 (when x owns it). Q > 0 fixes q at compile time.
+template <int Q, Order O>
+void Updates(int len, int qRun, const double* __restrict g1, const double* __restrict G2,
+             const double* __restrict G3, const Scratch& w, double* __restrict colx,
+             double* __restrict U1, double* __restrict L2, double* __restrict B2,
+             double* __restrict U2, double& l1, double& b1) {
+    const int q = Q > 0 ? Q : qRun;
+    constexpr int kBuf = Q > 0 ? Q : 1;
+    double ac[kBuf], au[kBuf];
+    double* accCol = Q > 0 ? ac : colx;
+    double* accU = Q > 0 ? au : U1;
+    if (Q > 0)
+        for (int k = 0; k < q; ++k) ac[k] = au[k] = 0;
+    const double* __restrict c1 = w.c1.data();
+    const double* __restrict cc1 = w.cc1.data();
+    const double* __restrict c2 = w.c2.data();
+    const double* __restrict cc2 = w.cc2.data();
+    const double* __restrict c3 = w.c3.data();
+    const double* __restrict k12 = w.k12.data();
+    const double* __restrict k13 = w.k13.data();
+    const double* __restrict k21 = w.k21.data();
+    const double* __restrict k23 = w.k23.data();
+    double sl = 0, sb = 0;
+    for (int t = 0; t < len; ++t) {
+        const double* g2 = G2 + static_cast<size_t>(t) * q;
+        const double* g3 = G3 + static_cast<size_t>(t) * q;
+        const double f3 = c3[t];
+        for (int k = 0; k < q; ++k) accCol[k] += f3 * g3[k];
+        if (O == Order::kXYR) {
+            const double a12 = k12[t], a13 = k13[t];
+            sl += c1[t];
+            sb += cc1[t];
+            for (int k = 0; k < q; ++k) accU[k] += a12 * g2[k] + a13 * g3[k];
+        }
+        if (O != Order::kYRX) {
+            L2[t] += c2[t];
+            B2[t] += cc2[t];
+            const double a21 = k21[t], a23 = k23[t];
+            double* u = U2 + static_cast<size_t>(t) * q;
+            for (int k = 0; k < q; ++k) u[k] += a21 * g1[k] + a23 * g3[k];
+        }
+    }
+    if (Q > 0) {
+        for (int k = 0; k < q; ++k) colx[k] += ac[k];
+        if (O == Order::kXYR)
+            for (int k = 0; k < q; ++k) U1[k] += au[k];
+    }
+    l1 = sl;
+    b1 = sb;
+}
+
 // Triples (x, y, r) for r in [r0, r1), with the order of the three records fixed by O.
-// P1 = (x, y), P2 = (x, r), P3 = (y, r).
+// P1 = (x, y), P2 = (x, r), P3 = (y, r). First the classification and the scalars of the
+// whole run of r (branch-free, vectorisable), then the vector updates.
 template <Order O>
 void DerivativePass::Impl::Segment(int x, int y, int r0, int r1, double* colx, double& rhoX,
                                    double& luX, double& violX, double& wX, bool& bad) {
-    const double* dx = dist.Row(x);
-    const double* dy = dist.Row(y);
-    const double d1 = dx[y];
-    const double* s = pb.s.data();
-    const double* p1 = Pair(x, y);
-    const double* g1 = p1 + 1;
-    const double D1 = p1[0];
-    const int stride = q + 1;
-    const double* rowX = Pair(x, 0);
-    const double* rowY = Pair(y, 0);
-    // Pair (x, y) is owned by x when x < y; pair (x, r) when x < r.
-    double* lam1 = O == Order::kXYR ? lam.data() + Tri(x, y) : nullptr;
-    double* bet1 = O == Order::kXYR ? bet.data() + Tri(x, y) : nullptr;
+    if (r0 >= r1) return;
+    const int len = r1 - r0;
+    Scratch& w = ThreadScratch();
+    w.Reserve(len);
+    const double* dx = dist.Row(x) + r0;
+    const double* dy = dist.Row(y) + r0;
+    const double d1 = dist(x, y);
+    const double* sr = pb.s.data() + r0;
+    const size_t rowXi = static_cast<size_t>(x) * n + r0, rowYi = static_cast<size_t>(y) * n + r0;
+    const double* R2 = root.data() + rowXi;
+    const double* I2 = invRoot.data() + rowXi;
+    const double* J2 = invRoot3.data() + rowXi;
+    const double* R3 = root.data() + rowYi;
+    const double* I3 = invRoot.data() + rowYi;
+    const double* J3 = invRoot3.data() + rowYi;
+    const size_t xy = static_cast<size_t>(x) * n + y;
+    const double R1 = root[xy], I1 = invRoot[xy], J1 = invRoot3[xy];
+    const double sxy = pb.s[x] * pb.s[y];
+    double* c1 = w.c1.data();
+    double* cc1 = w.cc1.data();
+    double* c2 = w.c2.data();
+    double* cc2 = w.cc2.data();
+    double* c3 = w.c3.data();
+    double* k12 = w.k12.data();
+    double* k13 = w.k13.data();
+    double* k21 = w.k21.data();
+    double* k23 = w.k23.data();
+    double errors = 0, zeros = 0;
+    double sumW = 0, sumQ = 0, sumV = 0;
+#pragma omp simd reduction(+ : errors, zeros, sumW, sumQ, sumV)
+    for (int t = 0; t < len; ++t) {
+        const double d2 = dx[t], d3 = dy[t];
+        double dij, dik, djk;
+        if (O == Order::kXYR) {
+            dij = d1, dik = d2, djk = d3;
+        } else if (O == Order::kYXR) {
+            dij = d1, dik = d3, djk = d2;
+        } else {
+            dij = d3, dik = d1, djk = d2;
+        }
+        const double sw = sxy * sr[t];
+        sumW += sw;
+        const double mij = dik > djk ? dik : djk, mik = dij > djk ? dij : djk,
+                     mjk = dij > dik ? dij : dik;
+        // 0/1 masks held as doubles keep the loop free of branches.
+        const double violD = (mij + 1e-8 < dij ? 1.0 : 0.0) + (mik + 1e-8 < dik ? 1.0 : 0.0) +
+                             (mjk + 1e-8 < djk ? 1.0 : 0.0);
+        const double mx = mij > dij ? mij : dij;
+        const double m0 = mx - dij, m1 = mx - dik, m2 = mx - djk;
+        const double t01 = m0 > m1 ? m0 : m1;
+        const double top = t01 > m2 ? t01 : m2;
+        const double e0 = std::fabs(top - m0) < 1e-8 ? 1.0 : 0.0;
+        const double e1 = std::fabs(top - m1) < 1e-8 ? 1.0 : 0.0;
+        const double e2 = std::fabs(top - m2) < 1e-8 ? 1.0 : 0.0;
+        const double s0 = e0, s1 = (1.0 - e0) * e1, s2 = (1.0 - e0) * (1.0 - e1) * e2;
+        const double vw = violD > 0.5 ? sw : 0.0;
+        const double v1 = violD > 0.5 ? 1.0 : 0.0;
+        errors += v1 * (1.0 - s0 - s1 - s2);
+        // The smallest distance as P1, P2 or P3.
+        double small1, small2, small3;
+        if (O == Order::kXYR) {
+            small1 = s0, small2 = s1, small3 = s2;
+        } else if (O == Order::kYXR) {
+            small1 = s0, small3 = s1, small2 = s2;
+        } else {
+            small3 = s0, small1 = s1, small2 = s2;
+        }
+        // (a, b): small1 -> (P2, P3); small2 -> (P1, P3); small3 -> (P1, P2).
+        const double r2 = R2[t], i2 = I2[t], j2 = J2[t], r3 = R3[t], i3 = I3[t], j3 = J3[t];
+        const double ra = small1 > 0.5 ? r2 : R1;
+        const double ia = small1 > 0.5 ? i2 : I1;
+        const double ja = small1 > 0.5 ? j2 : J1;
+        const double rb = small3 > 0.5 ? r2 : r3;
+        const double ib = small3 > 0.5 ? i2 : i3;
+        const double jb = small3 > 0.5 ? j2 : j3;
+        zeros += v1 * ((ra == 0 ? 1.0 : 0.0) + (rb == 0 ? 1.0 : 0.0));
+        const double qv = (ra - rb) * (ra - rb);
+        const double ca = vw * (1.0 - rb * ia), cb = vw * (1.0 - ra * ib);
+        const double caa = vw * 0.5 * rb * ja, cbb = vw * 0.5 * ra * jb;
+        const double kab = vw * -0.5 * ia * ib;
+        sumQ += vw * qv;
+        sumV += v1;
+        c1[t] = small1 > 0.5 ? 0.0 : ca;
+        cc1[t] = small1 > 0.5 ? 0.0 : caa;
+        c2[t] = small1 > 0.5 ? ca : (small3 > 0.5 ? cb : 0.0);
+        cc2[t] = small1 > 0.5 ? caa : (small3 > 0.5 ? cbb : 0.0);
+        c3[t] = small3 > 0.5 ? 0.0 : cb;
+        k12[t] = small3 > 0.5 ? kab : 0.0;
+        k13[t] = small2 > 0.5 ? kab : 0.0;
+        k21[t] = small3 > 0.5 ? kab : 0.0;
+        k23[t] = small1 > 0.5 ? kab : 0.0;
+    }
+    if (errors > 0) {
+        bad = true;
+        return;
+    }
+    wX += sumW;
+    rhoX += sumQ;
+    if (O == Order::kXYR) {
+        luX += sumQ;
+        violX += sumV;
+    }
+    if (zeros > 0) FixZeroDistances<O>(x, y, r0, r1);
+    // Vector updates.
+    const double* g1 = grads.data() + xy * q;
+    const double* G2 = grads.data() + rowXi * q;
+    const double* G3 = grads.data() + rowYi * q;
     double* U1 = O == Order::kXYR ? U.data() + Tri(x, y) * q : nullptr;
-    const bool own2 = O != Order::kYRX;
+    double* L2 = nullptr;
+    double* B2 = nullptr;
+    double* U2 = nullptr;
+    if (O != Order::kYRX) {
+        const size_t t2 = Tri(x, r0);
+        L2 = lam.data() + t2;
+        B2 = bet.data() + t2;
+        U2 = U.data() + t2 * q;
+    }
+    double l1 = 0, b1 = 0;
+    if (q < 0) switch (q) {
+#define ZELK_Q(QQ) \
+    case QQ: Updates<QQ, O>(len, q, g1, G2, G3, w, colx, U1, L2, B2, U2, l1, b1); break;
+        ZELK_Q(1) ZELK_Q(2) ZELK_Q(3) ZELK_Q(4) ZELK_Q(5) ZELK_Q(6) ZELK_Q(7) ZELK_Q(8)
+        ZELK_Q(9) ZELK_Q(10) ZELK_Q(11) ZELK_Q(12)
+#undef ZELK_Q
+        default: Updates<0, O>(len, q, g1, G2, G3, w, colx, U1, L2, B2, U2, l1, b1); break;
+    }
+    if (O == Order::kXYR) {
+        const size_t t1 = Tri(x, y);
+        lam[t1] += l1;
+        bet[t1] += b1;
+    }
+}
+
+// A violating triple with a zero squared distance among its two larger ones (the root has
+// no derivative there): its coefficients are redone the careful way.
+template <Order O>
+void DerivativePass::Impl::FixZeroDistances(int x, int y, int r0, int r1) {
+    Scratch& w = ThreadScratch();
+    const double d1 = dist(x, y);
+    const size_t xy = static_cast<size_t>(x) * n + y;
     for (int r = r0; r < r1; ++r) {
-        const double d2 = dx[r], d3 = dy[r];
+        const int t = r - r0;
+        const double d2 = dist(x, r), d3 = dist(y, r);
         double dij, dik, djk, sw;
         if (O == Order::kXYR) {
             dij = d1, dik = d2, djk = d3;
-            sw = s[x] * s[y] * s[r];
         } else if (O == Order::kYXR) {
             dij = d1, dik = d3, djk = d2;
-            sw = s[y] * s[x] * s[r];
         } else {
             dij = d3, dik = d1, djk = d2;
-            sw = s[y] * s[r] * s[x];
         }
-        wX += sw;
+        sw = pb.s[x] * pb.s[y] * pb.s[r];
         if (!detail::Violates(dij, dik, djk)) continue;
         const int sm = detail::Smallest(dij, dik, djk);
-        if (sm < 0) {
-            bad = true;
-            return;
-        }
-        // The smallest distance as one of P1, P2, P3.
         int small;
         if (O == Order::kXYR) {
             small = sm == 0 ? 1 : sm == 1 ? 2 : 3;
@@ -178,54 +377,20 @@ void DerivativePass::Impl::Segment(int x, int y, int r0, int r1, double* colx, d
         } else {
             small = sm == 0 ? 3 : sm == 1 ? 1 : 2;
         }
-        const double* p2 = rowX + static_cast<size_t>(r) * stride;
-        const double* p3 = rowY + static_cast<size_t>(r) * stride;
-        // (a, b): the two larger distances, in pair order.
-        const int a = small == 1 ? 2 : 1;
-        const int b = small == 3 ? 2 : 3;
-        const double* pa = a == 1 ? p1 : p2;
-        const double* pb3 = b == 2 ? p2 : p3;
-        const detail::TripleCoef c = detail::TripleCoefficients(pa[0], pb3[0]);
-        const double swq = sw * c.q;
-        rhoX += swq;
-        if (O == Order::kXYR) {
-            luX += swq;
-            violX += 1;
-        }
-        const double kab = sw * c.cab;
-        // Role a.
-        if (a == 1) {
-            if (lam1) {
-                *lam1 += sw * c.ca;
-                *bet1 += sw * c.caa;
-                const double* go = pb3 + 1;
-                for (int k = 0; k < q; ++k) U1[k] += kab * go[k];
-            }
-        } else {  // a == 2
-            if (own2) {
-                const size_t t = Tri(x, r);
-                lam[t] += sw * c.ca;
-                bet[t] += sw * c.caa;
-                double* u = U.data() + t * q;
-                const double* go = pb3 + 1;
-                for (int k = 0; k < q; ++k) u[k] += kab * go[k];
-            }
-        }
-        // Role b.
-        if (b == 3) {
-            const double f = sw * c.cb;
-            const double* g3 = p3 + 1;
-            for (int k = 0; k < q; ++k) colx[k] += f * g3[k];
-        } else {  // b == 2 (then a == 1)
-            if (own2) {
-                const size_t t = Tri(x, r);
-                lam[t] += sw * c.cb;
-                bet[t] += sw * c.cbb;
-                double* u = U.data() + t * q;
-                for (int k = 0; k < q; ++k) u[k] += kab * g1[k];
-            }
-        }
-        (void)D1;
+        const size_t xr = static_cast<size_t>(x) * n + r, yr = static_cast<size_t>(y) * n + r;
+        const double ra = small == 1 ? root[xr] : root[xy];
+        const double rb = small == 3 ? root[xr] : root[yr];
+        if (ra != 0 && rb != 0) continue;
+        const detail::TripleCoef c = detail::TripleCoefficients(ra * ra, rb * rb);
+        w.c1[t] = small == 1 ? 0.0 : sw * c.ca;
+        w.cc1[t] = small == 1 ? 0.0 : sw * c.caa;
+        w.c2[t] = small == 1 ? sw * c.ca : small == 3 ? sw * c.cb : 0.0;
+        w.cc2[t] = small == 1 ? sw * c.caa : small == 3 ? sw * c.cbb : 0.0;
+        w.c3[t] = small == 3 ? 0.0 : sw * c.cb;
+        w.k12[t] = small == 3 ? sw * c.cab : 0.0;
+        w.k13[t] = small == 2 ? sw * c.cab : 0.0;
+        w.k21[t] = small == 3 ? sw * c.cab : 0.0;
+        w.k23[t] = small == 1 ? sw * c.cab : 0.0;
     }
 }
 
@@ -315,7 +480,7 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
                 const size_t t = s.Tri(x, z);
                 const double lam = s.lam[t], bet = s.bet[t];
                 const double* u = s.U.data() + t * q;
-                const double* gp = s.Pair(x, z) + 1;
+                const double* gp = s.Grad(x, z);
                 bool any = lam != 0 || bet != 0;
                 for (int k = 0; k < q && !any; ++k) any = u[k] != 0;
                 if (!any) continue;
@@ -373,7 +538,7 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
                 if (y == r) continue;
                 const double lam = s.lam[r < y ? s.Tri(r, y) : s.Tri(y, r)];
                 if (lam == 0) continue;
-                const double* gp = s.Pair(r, y) + 1;
+                const double* gp = s.Grad(r, y);
                 for (int a = 0; a < q; ++a) c[a] += lam * gp[a];
             }
         });

@@ -19,8 +19,8 @@ bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5
 
 // Ultrametric violation of the triple with distances dij, dik, djk (i < j < k).
 inline bool Violates(double dij, double dik, double djk) {
-    return std::fmax(dik, djk) + 1e-8 < dij || std::fmax(dij, djk) + 1e-8 < dik ||
-           std::fmax(dij, dik) + 1e-8 < djk;
+    return std::max(dik, djk) + 1e-8 < dij || std::max(dij, djk) + 1e-8 < dik ||
+           std::max(dij, dik) + 1e-8 < djk;
 }
 
 // Which distance of a violating triple is the smallest: 0 = ij, 1 = ik, 2 = jk; -1 when

@@ -76,7 +76,8 @@ std::string DistText(const DistFailure& f, bool distB) {
     return f.kind == 1 ? "Fatal error #2007.10.27.1b" : "Fatal error #2007.10.27.2b";
 }
 
-// Steps 6 to 14 for one grid point (without the redraw).
+// One grid point: the next valid point, its checks, its loss and its display (the
+// redraw is the caller's, once per step).
 PointResult NextPoint(CZELKDoc& doc, const SurfaceGrid& grid, const Problem& pb,
                       const ScanTexts& tx) {
     const int p = grid.p;
@@ -162,7 +163,7 @@ PointResult NextPoint(CZELKDoc& doc, const SurfaceGrid& grid, const Problem& pb,
     return PointResult::Evaluated;
 }
 
-// Steps 15 to 18: the block, the report and the reset.
+// The end of the scan: the surface block, the report and the reset.
 void FinishScan(CZELKDoc& doc) {
     const int p = doc.data.iNumVar;
     RunState& rs = doc.runs.rsSurface;

@@ -14,29 +14,43 @@ TEST(NrtCalibration, MovesTheCOAndNMultipliersAndNotA) {
     const std::string dir = MakeTempDir();
     doc.bManualStepping = 1;
     doc.opt.bCalib = 1;
-    doc.opt.iMaxIter = 2000;
     doc.opt.dConvCrit = 1e-5;
     FillData(doc, dir + "/cal.dat",
              {{"C_X", {1.0, 2.5, 3.0, 7.0, 8.5, 4.0, 5.5}},
               {"O_Y", {1, 3, 2, 2, 3, 1, 2}},
               {"N_K", {1, 2, 2, 3, 1, 1, 3}},
               {"A_Z", {0, 1, 1, 0, 1, 0, 1}}});
+    const double rangeC = doc.prep.adRangeC[0];
     doc.OnAnalyzeNrt();
-    StepToEnd(doc, 2000000);
+    // Step until the first calibration step changes the multipliers.
+    Matrix w;
+    int steps = 0;
+    while (doc.runs.rsNRT.bRunning && doc.opt.dEqFactMult[kTypeC] == 1.0 && steps++ < 100000) {
+        w = doc.nrt.mCurW;
+        doc.OnStepMessage(RunMessage::NrtStep);
+    }
     ASSERT_EQ(doc.iFatalCount, 0) << pf.LastBox();
+    ASSERT_NE(doc.opt.dEqFactMult[kTypeC], 1.0);
+    // Each of C, O and N is scaled by (mean A weight / mean weight of the type); A and
+    // S stay; the previous values are kept as the Last multipliers.
+    const double a = w.Get(3, 0);
+    EXPECT_NEAR(doc.opt.dEqFactMult[kTypeC], a / w.Get(0, 0), 1e-12);
+    EXPECT_NEAR(doc.opt.dEqFactMult[kTypeO], a / w.Get(1, 0), 1e-12);
+    EXPECT_NEAR(doc.opt.dEqFactMult[kTypeN], a / w.Get(2, 0), 1e-12);
     EXPECT_EQ(doc.opt.dEqFactMult[kTypeA], 1.0);
     EXPECT_EQ(doc.opt.dEqFactMult[kTypeS], 1.0);
-    for (int t : {kTypeC, kTypeO, kTypeN}) EXPECT_NE(doc.opt.dEqFactMult[t], 1.0) << t;
-    EXPECT_EQ(doc.nrt.bCalibDone, 1);
-    EXPECT_EQ(doc.nrt.bConverged, 1);
-    for (int t = 0; t < kNumTypes; ++t)
-        EXPECT_LT(std::fabs(doc.opt.dEqFactMult[t] - doc.opt.dLastEqFactMult[t]), doc.opt.dConvCrit) << t;
-    // At the calibrated multipliers the mean weights of C, O and N match that of A.
-    const double* w = doc.nrt.mWHist.Row(doc.nrt.mWHist.Rows() - 1);
-    EXPECT_NEAR(w[0], w[3], 1e-3);
-    EXPECT_NEAR(w[1], w[3], 1e-3);
-    EXPECT_NEAR(w[2], w[3], 1e-3);
-    // The Whist file keeps both rows of multipliers.
+    for (int t = 0; t < kNumTypes; ++t) EXPECT_EQ(doc.opt.dLastEqFactMult[t], 1.0) << t;
+    // The ranges follow the multipliers and the run starts again from the initial weights.
+    EXPECT_NEAR(doc.prep.adRangeC[0], rangeC * doc.opt.dEqFactMult[kTypeC], 1e-12);
+    EXPECT_NEAR(doc.nrt.adScale[0], rangeC * doc.opt.dEqFactMult[kTypeC], 1e-12);
+    EXPECT_EQ(doc.nrt.iNRTPhase, 1);
+    EXPECT_EQ(doc.nrt.bCalibDone, 0);
+    EXPECT_TRUE(doc.nrt.mStartW.EqualWithin(doc.nrt.mInitW, 1e-15));
+    EXPECT_TRUE(doc.nrt.mPresetW.EqualWithin(doc.nrt.mInitW, 1e-15));
+
+    // Stopped now, the Whist file keeps both rows of multipliers.
+    doc.OnCancelKey();
+    StepToEnd(doc);
     const std::string whist = ReadAll(dir + "/cal.dat.NRT.Whist.out");
     const double* e = doc.opt.dEqFactMult;
     EXPECT_NE(whist.find("dEqFactMult\n           C            O            N            A\n" + Real12(e[0]) + " " +

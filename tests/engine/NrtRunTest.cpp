@@ -90,11 +90,18 @@ TEST(NrtRun, ZeroMaxIterEndsAfterTheFirstUpdateNotAttained) {
     EXPECT_EQ(doc.nrt.bConverged, 0);
 }
 
-TEST(NrtRun, OneRandomRestartMakesThreeDescents) {
+class NrtRestarts : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(NrtRestarts, OneRandomRestartMakesThreeDescents) {
     FakePlatform pf;
     CZELKDoc doc(pf, false);
-    const std::string dir = MakeTempDir();
-    PrepareTiny(doc, dir);
+    pf.SeedRand(GetParam());
+    doc.bManualStepping = 1;
+    // No A variable: a descent that puts almost all the weight on a lone A variable
+    // meets the type-A divide by zero for jointly absent pairs.
+    FillData(doc, MakeTempDir() + "/r.dat",
+             {{"C_X", {1.0, 2.5, 3.0, 7.0, 8.5, 4.0}}, {"C_W", {2.0, 1.0, 5.0, 4.0, 3.5, 0.5}},
+              {"O_Y", {1, 3, 2, 2, 3, 1}}});
     doc.opt.iNumRandRestart = 1;
     doc.opt.dMaxRandRestartDist = 0.3;
     doc.OnAnalyzeNrt();
@@ -130,6 +137,8 @@ TEST(NrtRun, OneRandomRestartMakesThreeDescents) {
     EXPECT_EQ(doc.nrt.bConverged, 1);
     EXPECT_EQ(pf.LastBox().rfind(kAttained, 0), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Seeds, NrtRestarts, ::testing::Range(1u, 11u));
 
 TEST(NrtRun, StopBeforeTheFirstUpdateEmptiesTheDocument) {
     FakePlatform pf;
@@ -341,6 +350,21 @@ TEST(NrtRun, NewtonStepWithoutDefinedWeightsIsFatal) {
     EXPECT_EQ(pf.LastBox(), kNrtNotFiniteText);
     EXPECT_EQ(doc.bNoData, 1);
     EXPECT_EQ(doc.cmd.bLastRunConverged, 0);
+}
+
+TEST(NrtRun, TypeADivideByZeroStopsTheRun) {
+    // Nearly all the weight on the lone A variable: for two records that both hold 0 the
+    // divisor of the A component vanishes.
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    doc.opt.asInitW = {"0.0001", "0.0001", "2.9998"};
+    PrepareTiny(doc, MakeTempDir());
+    doc.OnAnalyzeNrt();
+    StepToEnd(doc, 1000);
+    EXPECT_EQ(pf.LastBox(), "Fatal error: Divide by zero in type a distance component");
+    EXPECT_EQ(pf.boxes.back().icon, MsgIcon::Stop);
+    EXPECT_EQ(doc.bNoData, 1);
+    EXPECT_EQ(doc.iFatalCount, 1);
 }
 
 TEST(NrtRun, ResultsDoNotDependOnTheStepGrouping) {

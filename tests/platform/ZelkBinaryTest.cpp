@@ -29,7 +29,9 @@ std::string ReadAll(const std::string& path) {
 std::string Binary() { return std::string(ZELK_BINARY_DIR) + "/zelk"; }
 
 std::string FreshDir() {
-    std::string tmpl = ::testing::TempDir() + "/zelk-bin-XXXXXX";
+    std::string base = ::testing::TempDir();
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    std::string tmpl = base + "/zelk-bin-XXXXXX";
     char* made = mkdtemp(tmpl.data());
     return made ? std::string(made) : std::string();
 }

@@ -145,5 +145,30 @@ TEST(EndOfRunFiles, LayoutOfEachFile) {
     }
 }
 
+TEST(EndOfRunFiles, TheNextOpeningAcceptsTheFilesOfARun) {
+    const std::string dir = MakeTempDir();
+    const std::string data = dir + "/tiny.dat";
+    WriteAll(data, TinyDataFile());
+    FakePlatform pf;
+    pf.commandLine = "zelk " + data;
+    CZELKDoc doc(pf, false);
+    doc.opt.asInitW = {"1"};
+    doc.bManualStepping = 1;
+    ASSERT_TRUE(doc.OnOpenDocument(data)) << pf.LastBox();
+    doc.OnAnalyzeNrt();
+    StepToEnd(doc);
+    ASSERT_EQ(doc.iFatalCount, 0) << pf.LastBox();
+    const Matrix w = doc.nrt.mWHist;
+    const Matrix lu = doc.nrt.mLuHist;
+    ASSERT_TRUE(doc.OnOpenDocument(data)) << pf.LastBox();
+    EXPECT_EQ(doc.res.sNrtWhistFile, data + ".NRT.Whist.out");
+    ASSERT_EQ(doc.res.mNrtWhist.Rows(), w.Rows());
+    // Row 0 holds the first iteration again.
+    EXPECT_NEAR(doc.res.mNrtWhist.Get(0, 0), lu.Get(0, 0), 1e-8);
+    EXPECT_NEAR(doc.res.mNrtWhist.Get(w.Rows() - 1, 1), w.Get(w.Rows() - 1, 0), 1e-8);
+    EXPECT_EQ(doc.res.mNrtCovW.Rows(), 3);
+    EXPECT_EQ(doc.res.mNrtCovV.Rows(), 2);
+}
+
 }  // namespace
 }  // namespace zelk

@@ -70,9 +70,9 @@ TEST(SurfaceFile, AbsentOrLockedFileIsIgnored) {
     Fixture f;
     const std::string data = f.Data(kTwoC);
     WriteText(data + ".SuT.out", "not a surface file\n");
-    TextReader holder;
-    ASSERT_TRUE(holder.Open(data + ".SuT.out"));
-    ASSERT_TRUE(f.doc.OnOpenDocument(data));
+    TextWriter holder;  // another process writing it
+    ASSERT_TRUE(holder.Open(data + ".SuT.out", TextWriter::Mode::AppendExisting));
+    ASSERT_TRUE(f.doc.OnOpenDocument(data)) << f.pf.LastBox();
     EXPECT_TRUE(f.doc.surf.sSurfaceFile.empty());
     EXPECT_EQ(f.doc.surf.mSurface.Rows(), 1999);  // the bare grid
     EXPECT_TRUE(f.pf.boxes.empty());

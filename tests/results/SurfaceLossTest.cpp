@@ -51,9 +51,9 @@ TEST(SurfaceLoss, EqualsTheOptimisersLossWithoutSampleWeightsAndDiffersWithThem)
         f.doc.bOneItemPerStep = 1;
         f.doc.OnAnalyzeSurface();
         int compared = 0, differing = 0;
-        for (int k = 0; k < 1999 && f.doc.runs.rsSurface.bRunning; k += 1) {
+        for (int k = 0; k < 400 && f.doc.runs.rsSurface.bRunning; ++k) {
             f.doc.OnStepMessage(RunMessage::SurfaceStep);
-            if (k % 97 != 0 || !f.doc.runs.rsSurface.bRunning) continue;
+            if (k % 23 != 0 || !f.doc.runs.rsSurface.bRunning) continue;
             const Matrix& row = f.doc.res.mResultTable2;
             ASSERT_EQ(row.Cols(), 3);
             RealList w{row(0, 1), row(0, 2)};

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/Engine.h"
+#include "results/SurfaceScan.h"
 #include "results/SurfaceTestUtil.h"
 
 namespace zelk {
@@ -240,6 +241,38 @@ TEST(SurfaceScan, BatchScanShowsNoReportAndCompletesTheBatch) {
     ASSERT_EQ(f.doc.asFilesWritten.size(), 1u);
     EXPECT_EQ(f.doc.asFilesWritten[0], data + ".SuT.out");
     EXPECT_EQ(ReadLines(data + ".SuT.out").size(), 5u + 7u);
+}
+
+TEST(SurfaceScan, LastWeightZeroStopsTheScanAndLeavesTheHeaderOnly) {
+    Fixture f;
+    // A step of 1e-7 lets the last weight come within 1e-6 of 0 inside its range.
+    f.doc.opt.dSurfaceByW2Vars = 1e-7;
+    f.doc.opt.dSurfaceMinW[0] = 1.99995;
+    f.doc.opt.dSurfaceMaxW[0] = 1.99999995;
+    const std::string data = f.Data(kTwoC);
+    ASSERT_TRUE(f.doc.OnOpenDocument(data));
+    f.Scan();
+    EXPECT_EQ(f.pf.LastBox(), "Error: The last weight cannot equal 0");
+    EXPECT_EQ(f.pf.boxes.back().icon, MsgIcon::Stop);
+    EXPECT_EQ(f.doc.bNoData, 1);
+    EXPECT_EQ(f.doc.runs.rsSurface.bRunning, 0);
+    EXPECT_EQ(ReadLines(data + ".SuT.out").size(), 2u);
+}
+
+TEST(SurfaceScan, StepWithoutMatchingDataReportsItsGuardCode) {
+    const struct {
+        void (*scan)(CZELKDoc&);
+        const char* text;
+    } cases[] = {{ScanSurface2, "Fatal error 2008.02.27.1c"},
+                 {ScanSurface3, "Fatal error 2008.02.27.1b"},
+                 {ScanSurface4, "Fatal error 2008.02.27.1"}};
+    for (const auto& c : cases) {
+        Fixture f;
+        ASSERT_TRUE(f.doc.OnOpenDocument(f.Data(c.scan == ScanSurface2 ? kFour : kTwoC)));
+        c.scan(f.doc);
+        EXPECT_EQ(f.pf.LastBox(), c.text);
+        EXPECT_EQ(f.doc.bNoData, 1);
+    }
 }
 
 TEST(SurfaceScan, CommandRefusals) {

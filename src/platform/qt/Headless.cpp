@@ -1,6 +1,3 @@
-// Built only where Qt is on the include path: the core library's source list reaches
-// this folder too, and there the file is empty.
-#if __has_include(<QtGlobal>)
 #include "platform/qt/Headless.h"
 
 #include <QApplication>
@@ -14,7 +11,6 @@
 #include "app/Summary.h"
 #include "platform/qt/MainWindow.h"
 #include "view/View.h"
-
 
 namespace zelk {
 
@@ -105,5 +101,3 @@ void RunMonitor::Tick() {
 }
 
 }  // namespace zelk
-
-#endif  // __has_include(<QtGlobal>)

@@ -1,6 +1,3 @@
-// Built only where Qt is on the include path: the core library's source list reaches
-// this folder too, and there the file is empty.
-#if __has_include(<QtGlobal>)
 #include "platform/qt/MainWindow.h"
 
 #include <QAction>
@@ -268,5 +265,3 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 }  // namespace zelk
-
-#endif  // __has_include(<QtGlobal>)

@@ -1,6 +1,3 @@
-// Built only where Qt is on the include path: the core library's source list reaches
-// this folder too, and there the file is empty.
-#if __has_include(<QtGlobal>)
 #include "platform/qt/QtCanvas.h"
 
 #include <QFontMetrics>
@@ -106,5 +103,3 @@ Rect QtCanvas::ClipBox() { return ClientRect(); }
 Rect QtCanvas::ClientRect() { return Rect{0, 0, m_image.width(), m_image.height()}; }
 
 }  // namespace zelk
-
-#endif  // __has_include(<QtGlobal>)

@@ -1,6 +1,3 @@
-// Built only where Qt is on the include path: the core library's source list reaches
-// this folder too, and there the file is empty.
-#if __has_include(<QtGlobal>)
 #include "platform/qt/QtPlatform.h"
 
 #include <sys/resource.h>
@@ -191,5 +188,3 @@ SystemTime QtPlatform::Now() {
 }
 
 }  // namespace zelk
-
-#endif  // __has_include(<QtGlobal>)

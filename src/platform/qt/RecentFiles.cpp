@@ -1,6 +1,3 @@
-// Built only where Qt is on the include path: the core library's source list reaches
-// this folder too, and there the file is empty.
-#if __has_include(<QtGlobal>)
 #include "platform/qt/RecentFiles.h"
 
 #include <QFileInfo>
@@ -53,5 +50,3 @@ void RecentFiles::Save() const {
 }
 
 }  // namespace zelk
-
-#endif  // __has_include(<QtGlobal>)

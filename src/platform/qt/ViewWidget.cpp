@@ -1,6 +1,3 @@
-// Built only where Qt is on the include path: the core library's source list reaches
-// this folder too, and there the file is empty.
-#if __has_include(<QtGlobal>)
 #include "platform/qt/ViewWidget.h"
 
 #include <QPainter>
@@ -98,5 +95,3 @@ void ViewWidget::resizeEvent(QResizeEvent* event) {
 }
 
 }  // namespace zelk
-
-#endif  // __has_include(<QtGlobal>)

@@ -1,6 +1,3 @@
-// Built only where Qt is on the include path: the core library's source list reaches
-// this folder too, and there the file is empty.
-#if __has_include(<QtGlobal>)
 #include "platform/qt/ZelkApp.h"
 
 #include <QApplication>
@@ -105,5 +102,3 @@ int RunZelkApp(int& argc, char** argv) {
 }
 
 }  // namespace zelk
-
-#endif  // __has_include(<QtGlobal>)
