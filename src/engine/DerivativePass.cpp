@@ -333,7 +333,7 @@ void DerivativePass::Impl::Segment(int x, int y, int r0, int r1, double* colx, d
         U2 = U.data() + t2 * q;
     }
     double l1 = 0, b1 = 0;
-    if (q < 0) switch (q) {
+    switch (q) {
 #define ZELK_Q(QQ) \
     case QQ: Updates<QQ, O>(len, q, g1, G2, G3, w, colx, U1, L2, B2, U2, l1, b1); break;
         ZELK_Q(1) ZELK_Q(2) ZELK_Q(3) ZELK_Q(4) ZELK_Q(5) ZELK_Q(6) ZELK_Q(7) ZELK_Q(8)

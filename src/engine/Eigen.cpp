@@ -14,6 +14,8 @@ namespace {
 double Pythag(double a, double b) {
     double p = std::max(std::fabs(a), std::fabs(b));
     if (p == 0) return 0;
+    // The iteration never settles on a NaN or an infinity: those go through as they are.
+    if (!std::isfinite(a) || !std::isfinite(b)) return std::sqrt(a * a + b * b);
     double r = std::min(std::fabs(a), std::fabs(b)) / p;
     r *= r;
     for (;;) {

@@ -121,16 +121,17 @@ TEST(Derivatives, PenaltyMatchesFiniteDifferences) {
 }
 
 TEST(Derivatives, LossMatchesFiniteDifferencesWithAndWithoutSampleWeights) {
-    for (bool weighted : {false, true}) {
+    for (int variant = 0; variant < 4; ++variant) {
+        const bool weighted = variant % 2 == 1, reference = variant < 2;
         OwnedProblem o = RandomProblem(9, kAllTypes, weighted, weighted ? 5 : 6);
         const RealList v = {0.9, 1.2, 0.8, 1.1, 0.95, 1.05, 0.85, 1.15, 1.0};
-        const Full f = Evaluate(o.pb, v, true);
+        const Full f = Evaluate(o.pb, v, reference);
         ASSERT_GT(f.out.dLu, 0);
         const double h = 1e-6;
         for (int m = 0; m < 9; ++m) {
             RealList vp = v, vm = v;
             vp[m] += h, vm[m] -= h;
-            const Full fp = Evaluate(o.pb, vp, true), fm = Evaluate(o.pb, vm, true);
+            const Full fp = Evaluate(o.pb, vp, reference), fm = Evaluate(o.pb, vm, reference);
             EXPECT_LT(RelErr(f.out.mGradV(m, 0), (fp.out.dLu - fm.out.dLu) / (2 * h)), 1e-5) << m;
             for (int l = 0; l < 9; ++l)
                 EXPECT_LT(RelErr(f.out.mHessV(l, m), (fp.out.mGradV(l, 0) - fm.out.mGradV(l, 0)) / (2 * h)), 1e-4)

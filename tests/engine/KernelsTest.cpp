@@ -116,11 +116,23 @@ TEST(Eigenvalues, RandomSymmetricMatchTraceAndDeterminant) {
             tr += a(i, i);
             sum += ev(i, 0);
             prod *= ev(i, 0);
-            if (i > 0) EXPECT_LE(ev(i - 1, 0), ev(i, 0));
+            if (i > 0) {
+                EXPECT_LE(ev(i - 1, 0), ev(i, 0));
+            }
         }
         EXPECT_NEAR(sum, tr, 1e-12);
         EXPECT_NEAR(prod, Det(a), 1e-11);
     }
+}
+
+TEST(Eigenvalues, NonFiniteInputEndsWithoutHanging) {
+    Matrix a(3, 3, 1.0);
+    a(0, 1) = a(1, 0) = NAN;
+    const Matrix ev = SymmetricEigenvalues(a);
+    EXPECT_EQ(ev.Rows(), 3);
+    Matrix b(2, 2, 0.0);
+    b(0, 1) = b(1, 0) = INFINITY;
+    EXPECT_EQ(SymmetricEigenvalues(b).Rows(), 2);
 }
 
 TEST(Covariance, CovVAndCovWByTheDeltaMethod) {

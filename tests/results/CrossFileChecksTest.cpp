@@ -16,11 +16,11 @@ struct CrossCase {
     std::string message;
 };
 
-void WriteFile(const std::string& data, const std::string& spec) {
-    const size_t a = spec.find(':'), b = spec.rfind(':');
-    const std::string method = spec.substr(0, a);
-    const std::string kind = spec.substr(a + 1, b - a - 1);
-    const int rows = std::stoi(spec.substr(b + 1));
+void WriteFile(const std::string& data, const std::string& what) {
+    const size_t a = what.find(':'), b = what.rfind(':');
+    const std::string method = what.substr(0, a);
+    const std::string kind = what.substr(a + 1, b - a - 1);
+    const int rows = std::stoi(what.substr(b + 1));
     const std::string pre = data + "." + method;
     if (kind == "W") WriteText(pre + ".Whist.out", WhistText(data, rows));
     if (kind == "G") WriteText(pre + ".Ghist.out", GhistText(data, rows));
