@@ -5,6 +5,7 @@
 
 #include "engine/Engine.h"
 #include "engine/EngineDetail.h"
+#include "engine/Parallel.h"
 
 namespace zelk {
 
@@ -62,7 +63,7 @@ void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeigh
     // One partial sum per first record, added up in record order: the same bits for any
     // number of threads.
     std::vector<double> tw(n, 0.0), vw(n, 0.0), vc(n, 0.0);
-#pragma omp parallel for schedule(dynamic, 1)
+#pragma omp parallel for schedule(dynamic, 1) num_threads(EngineThreads())
     for (int i = 0; i < n - 2; ++i) {
         const double* di = mDist.Row(i);
         double t = 0, w = 0, c = 0;

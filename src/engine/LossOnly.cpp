@@ -5,6 +5,7 @@
 
 #include "engine/Engine.h"
 #include "engine/EngineDetail.h"
+#include "engine/Parallel.h"
 
 namespace zelk {
 
@@ -102,8 +103,9 @@ void EvaluateLossOnly(const Problem& pb, const RealList& w, bool deSoete, LossOn
         out.normaliser = std::pow(prod, pb.penaltyPow);
     }
     std::vector<double> part(n > 0 ? n : 1, 0.0);
-    const bool parallel = n >= 120;
-#pragma omp parallel for schedule(dynamic, 1) if (parallel)
+    // Small sets (a surface point of 50 records) are faster on one thread.
+    const bool parallel = n >= 150 && EngineThreads() > 1;
+#pragma omp parallel for schedule(dynamic, 1) if (parallel) num_threads(EngineThreads())
     for (int i = 0; i < n - 2; ++i) {
         const double* di = dist.Row(i);
         double sum = 0;

@@ -11,28 +11,14 @@
 
 #include "app/Document.h"
 #include "support/FakePlatform.h"
+#include "support/TempFiles.h"
 
 namespace zelk {
 namespace loadtest {
 
-inline std::string MakeTempDir() {
-    std::string pattern = ::testing::TempDir() + "/zelk-load-XXXXXX";
-    char* made = ::mkdtemp(&pattern[0]);
-    EXPECT_NE(made, nullptr);
-    return pattern;
-}
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+inline std::string MakeTempDir() { return testfs::MakeTempDir("zelk_load"); }
+inline void WriteFile(const std::string& path, const std::string& text) { testfs::WriteText(path, text); }
+inline std::string ReadAll(const std::string& path) { return testfs::ReadText(path); }
 
 // A document over a fake platform: no options file, asInitW already "1" (so a
 // successful open shows no box), and the given command-line switches.

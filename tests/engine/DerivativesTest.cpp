@@ -159,6 +159,9 @@ TEST(Derivatives, FastPassEqualsReferenceForAnyThreadCountAndGrouping) {
             EXPECT_EQ(fast.out.dViolCount2, ref.out.dViolCount2);
             if (threads == 1) first = fast.out;
             EXPECT_EQ(std::memcmp(first.mHessV.Data(), fast.out.mHessV.Data(), sizeof(double) * 49), 0);
+            EXPECT_EQ(std::memcmp(first.mRecGrad.Data(), fast.out.mRecGrad.Data(), sizeof(double) * 7 * 23), 0);
+            EXPECT_EQ(std::memcmp(first.mGradV.Data(), fast.out.mGradV.Data(), sizeof(double) * 7), 0);
+            EXPECT_LT(RelErr(fast.out.adRecTripleWeight(0, 5), ref.out.adRecTripleWeight(0, 5)), 1e-12);
             EXPECT_EQ(first.dLu, fast.out.dLu);
         }
         SetEngineThreads(0);
@@ -182,5 +185,53 @@ TEST(Derivatives, FastPassEqualsReferenceForAnyThreadCountAndGrouping) {
         pass.Finish(one, err);
         EXPECT_EQ(one.dLu, first.dLu);
         EXPECT_EQ(std::memcmp(first.mGradV.Data(), one.mGradV.Data(), sizeof(double) * 7), 0);
+        // Uneven groups on two threads, one chunk run twice: the very same bits again.
+        SetEngineThreads(2);
+        DerivativePass pass2;
+        pass2.Begin(o.pb, prm, dist, P, gP, hP);
+        pass2.RunChunks(0, 3, err);
+        pass2.RunChunks(3, 4, err);
+        pass2.RunChunks(3, 17, err);
+        pass2.RunChunks(17, pass2.NumChunks(), err);
+        LossState grouped;
+        grouped.dViolCount = first.dViolCount;
+        pass2.Finish(grouped, err);
+        SetEngineThreads(0);
+        EXPECT_FALSE(err) << err.text;
+        EXPECT_EQ(grouped.dLu, first.dLu);
+        EXPECT_EQ(std::memcmp(first.mHessV.Data(), grouped.mHessV.Data(), sizeof(double) * 49), 0);
+        EXPECT_EQ(std::memcmp(first.mRecGrad.Data(), grouped.mRecGrad.Data(), sizeof(double) * 7 * 23), 0);
+        EXPECT_EQ(std::memcmp(first.adRecTripleWeight.Data(), grouped.adRecTripleWeight.Data(), sizeof(double) * 23), 0);
+        double progress = 0;
+        for (int c = 0; c < pass2.NumChunks(); ++c) progress += pass2.TriplesInChunk(c);
+        EXPECT_NEAR(progress, 23.0 * 22 * 21 / 6, 1e-9);
     }
+}
+
+TEST(Derivatives, ClassificationAndSurfaceLossDoNotDependOnTheThreadCount) {
+    const int mixed[5] = {3, 2, 2, 0, 1};
+    OwnedProblem o = RandomProblem(160, mixed, true, 12);
+    const RealList w = {0.9, 1.2, 0.8, 1.1, 0.95, 1.05, 0.85, 1.05};
+    const Params prm = ParamsFromWeights(w);
+    Matrix comps[5];
+    for (int i = 0; i + 1 < 160; ++i) ComputePairRow(o.pb, prm, i, comps);
+    Matrix dist;
+    DistFailure df;
+    BuildDistMatrix(comps, 160, dist, df);
+    double T1, W1, C1, L1 = 0;
+    for (int threads : {1, 2, 8}) {
+        SetEngineThreads(threads);
+        double T, W, C;
+        ClassifyTriples(dist, o.pb.s, T, W, C);
+        LossOnly lo;
+        EvaluateLossOnly(o.pb, w, false, lo);
+        if (threads == 1) {
+            T1 = T, W1 = W, C1 = C, L1 = lo.Lu;
+        }
+        EXPECT_EQ(T, T1);
+        EXPECT_EQ(W, W1);
+        EXPECT_EQ(C, C1);
+        EXPECT_EQ(lo.Lu, L1);
+    }
+    SetEngineThreads(0);
 }

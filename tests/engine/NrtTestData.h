@@ -12,30 +12,14 @@
 
 #include "app/Document.h"
 #include "support/FakePlatform.h"
+#include "support/TempFiles.h"
 
 namespace zelk {
 namespace nrttest {
 
-inline std::string MakeTempDir() {
-    std::string tmpl = ::testing::TempDir() + "zelk_nrt_XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    const char* dir = mkdtemp(buf.data());
-    EXPECT_NE(dir, nullptr);
-    return dir ? std::string(dir) : std::string();
-}
-
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-inline void WriteAll(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+inline std::string MakeTempDir() { return testfs::MakeTempDir("zelk_nrt"); }
+inline std::string ReadAll(const std::string& path) { return testfs::ReadText(path); }
+inline void WriteAll(const std::string& path, const std::string& text) { testfs::WriteText(path, text); }
 
 inline bool Exists(const std::string& path) {
     std::ifstream in(path);

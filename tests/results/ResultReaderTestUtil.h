@@ -16,30 +16,14 @@
 
 #include "app/Document.h"
 #include "support/FakePlatform.h"
+#include "support/TempFiles.h"
 
 namespace zelk {
 namespace restest {
 
-inline std::string MakeTempDir() {
-    std::string tmpl = ::testing::TempDir() + "zelk_results_XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    char* dir = mkdtemp(buf.data());
-    EXPECT_NE(dir, nullptr);
-    return dir ? std::string(dir) : std::string();
-}
-
-inline void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+inline std::string MakeTempDir() { return testfs::MakeTempDir("zelk_results"); }
+using testfs::ReadText;
+using testfs::WriteText;
 
 inline bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 

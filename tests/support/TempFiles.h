@@ -1,0 +1,37 @@
+// Fresh temporary directories and whole-file reads and writes for the tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace zelk {
+namespace testfs {
+
+inline std::string MakeTempDir(const std::string& prefix = "zelk") {
+    std::string tmpl = ::testing::TempDir() + prefix + "_XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    char* dir = mkdtemp(buf.data());
+    EXPECT_NE(dir, nullptr);
+    return dir ? std::string(dir) : std::string();
+}
+
+inline void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+}  // namespace testfs
+}  // namespace zelk
