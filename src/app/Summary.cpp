@@ -30,6 +30,13 @@ std::string LoadSummary(const CZELKDoc& doc) {
     }
     const std::string weight = d.asWeightVar.empty() || d.asWeightVar[0] == "_ONE_" ? "(none)" : d.asWeightVar[0];
     s += "Weight variable: " + weight + "\n";
+    const auto loaded = [&](const std::string& what, const std::string& path, int rows) {
+        if (!path.empty()) s += Format("%s: %s (%d rows)\n", what.c_str(), path.c_str(), rows);
+    };
+    loaded("Newton-Raphson W history", doc.res.sNrtWhistFile, doc.res.mNrtWhist.Rows());
+    loaded("Surface file", doc.surf.sSurfaceFile, doc.surf.mSurface.Rows());
+    if (!doc.surf.sSurfaceFile.empty())
+        s += Format("Surface Lu: min %.8f, max %.8f\n", doc.surf.dMinLu, doc.surf.dMaxLu);
     return s;
 }
 

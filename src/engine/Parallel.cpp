@@ -1,9 +1,10 @@
-// The engine's parallel loops: OpenMP with a thread-count knob. Callers keep one result
+// The engine's parallel loops on the standard library's threads, with a thread-count knob. Callers keep one result
 // slot per index and reduce in index order, so results do not depend on the thread count.
 #include "engine/Parallel.h"
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -36,8 +37,16 @@ void ParallelFor(int begin, int end, const std::function<void(int)>& body) {
         for (int i = begin; i < end; ++i) body(i);
         return;
     }
-#pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
-    for (int i = begin; i < end; ++i) body(i);
+    // Worker threads of our own: each index writes only its own result slot.
+    std::atomic<int> next{begin};
+    auto worker = [&]() {
+        for (int i = next.fetch_add(1); i < end; i = next.fetch_add(1)) body(i);
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<size_t>(threads - 1));
+    for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
+    worker();
+    for (auto& th : pool) th.join();
 }
 
 }  // namespace zelk
