@@ -58,6 +58,12 @@ struct DerivativePass::Impl {
     void Segment(int x, int y, int r0, int r1, double* colx, double& rhoX, double& luX,
                  double& violX, double& wX, bool& bad);
     void RunChunk(int x);
+    // A bad layout or an earlier failure of this pass: reported again, true.
+    bool ReportFailure(EngineError& err) const {
+        if (layout) err.Fail(layout.text);
+        else if (failed) err.Fail(failText);
+        return layout.failed || failed;
+    }
 };
 
 DerivativePass::DerivativePass() : m(new Impl) {}
@@ -424,14 +430,7 @@ void DerivativePass::Impl::RunChunk(int x) {
 
 void DerivativePass::RunChunks(int c0, int c1, EngineError& err) {
     Impl& s = *m;
-    if (s.layout) {
-        err.Fail(s.layout.text);
-        return;
-    }
-    if (s.failed) {
-        err.Fail(s.failText);
-        return;
-    }
+    if (s.ReportFailure(err)) return;
     if (c1 > NumChunks()) c1 = NumChunks();
     if (c0 >= c1) return;
     if (!s.pairsReady) {
@@ -455,14 +454,7 @@ void DerivativePass::RunChunks(int c0, int c1, EngineError& err) {
 
 void DerivativePass::Finish(LossState& out, EngineError& err) {
     Impl& s = *m;
-    if (s.layout) {
-        err.Fail(s.layout.text);
-        return;
-    }
-    if (s.failed) {
-        err.Fail(s.failText);
-        return;
-    }
+    if (s.ReportFailure(err)) return;
     const int n = s.n, q = s.q;
     const double P = s.P;
     const bool havePairs = s.pairsReady;
