@@ -12,17 +12,7 @@ using namespace nrttest;
 const char* const kSuffixes[] = {".NRT.Whist.out", ".NRT.Phist.out", ".NRT.Ghist.out",
                                  ".NRT.Dist.out",  ".NRT.CovW.out",  ".NRT.Cov.out"};
 
-StringList Lines(const std::string& text) {
-    StringList out;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t nl = text.find('\n', at);
-        if (nl == std::string::npos) nl = text.size();
-        out.push_back(text.substr(at, nl - at));
-        at = nl + 1;
-    }
-    return out;
-}
+using testfs::Lines;
 
 std::string WithoutDir(std::string text, const std::string& dir) {
     for (size_t at = text.find(dir); at != std::string::npos; at = text.find(dir))

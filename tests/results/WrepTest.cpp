@@ -15,17 +15,7 @@ namespace {
 
 using namespace nrttest;
 
-StringList Lines(const std::string& text) {
-    StringList out;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t nl = text.find('\n', at);
-        if (nl == std::string::npos) nl = text.size();
-        out.push_back(text.substr(at, nl - at));
-        at = nl + 1;
-    }
-    return out;
-}
+using testfs::Lines;
 
 void RunTiny(FakePlatform& pf, CZELKDoc& doc, const std::string& dir, const std::string& weightVar, int fwgt) {
     (void)pf;

@@ -33,5 +33,18 @@ inline std::string ReadText(const std::string& path) {
     return ss.str();
 }
 
+// The lines of a text, without their "\n".
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t nl = text.find('\n', at);
+        if (nl == std::string::npos) nl = text.size();
+        out.push_back(text.substr(at, nl - at));
+        at = nl + 1;
+    }
+    return out;
+}
+
 }  // namespace testfs
 }  // namespace zelk
