@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <map>
 
 #include "app/Document.h"
 #include "engine/Engine.h"
+#include "engine/Parallel.h"
 #include "results/SurfaceGrid.h"
 
 namespace zelk {
@@ -78,8 +80,11 @@ std::string DistText(const DistFailure& f, bool distB) {
 
 // One grid point: the next valid point, its checks, its loss and its display (the
 // redraw is the caller's, once per step).
+// Losses of the points ahead, evaluated side by side (see Prefetch), by candidate.
+using LossCache = std::map<long long, LossOnly>;
+
 PointResult NextPoint(CZELKDoc& doc, const SurfaceGrid& grid, const Problem& pb,
-                      const ScanTexts& tx) {
+                      const ScanTexts& tx, LossCache& cache) {
     const int p = grid.p;
     RunState& rs = doc.runs.rsSurface;
     doc.nrt.iIter += 1;
@@ -129,7 +134,13 @@ PointResult NextPoint(CZELKDoc& doc, const SurfaceGrid& grid, const Problem& pb,
     }
 
     LossOnly out;
-    EvaluateLossOnly(pb, wl, doc.opt.bDeSoeteSurface == 1, out);
+    const auto hit = cache.find(cand);
+    if (hit != cache.end()) {
+        out = hit->second;
+        cache.erase(hit);
+    } else {
+        EvaluateLossOnly(pb, wl, doc.opt.bDeSoeteSurface == 1, out);
+    }
     if (out.dropped) {
         // A vanishing type-A divisor drops the point; the next one takes its row.
         doc.nrt.iIter -= 1;
@@ -215,6 +226,30 @@ void FinishScan(CZELKDoc& doc) {
     doc.OnNewDocument();
 }
 
+// Evaluates the losses of up to `count` valid points after the current one on all cores.
+// The loss of a point does not depend on when it is evaluated, so the file is the same as
+// with one point per step.
+void Prefetch(const CZELKDoc& doc, const SurfaceGrid& grid, const Problem& pb, int count,
+              LossCache& cache) {
+    const int p = grid.p;
+    std::vector<long long> cands;
+    std::vector<RealList> points;
+    double w[4] = {0, 0, 0, 0};
+    for (long long c = doc.surf.iSurfaceCand + 1; c < grid.candidates && static_cast<int>(cands.size()) < count; ++c) {
+        if (!grid.Point(c, w)) {
+            if (p == 2) break;  // two variables end at the first invalid point
+            continue;
+        }
+        cands.push_back(c);
+        points.emplace_back(w, w + p);
+    }
+    std::vector<LossOnly> out(cands.size());
+    const bool deSoete = doc.opt.bDeSoeteSurface == 1;
+    ParallelFor(0, static_cast<int>(cands.size()),
+                [&](int k) { EvaluateLossOnly(pb, points[k], deSoete, out[k]); });
+    for (size_t k = 0; k < cands.size(); ++k) cache[cands[k]] = out[k];
+}
+
 void ScanSurface(CZELKDoc& doc, int nVar, const ScanTexts& tx) {
     if (doc.bNoData == 1 || doc.data.iNumVar != nVar) {
         doc.Fatal(tx.guard);
@@ -233,8 +268,13 @@ void ScanSurface(CZELKDoc& doc, int nVar, const ScanTexts& tx) {
     const Problem pb = MakeProblem(doc.data, doc.prep, false);
     const auto t0 = std::chrono::steady_clock::now();
     bool evaluated = false;
+    LossCache cache;
+    // Small data sets evaluate several points side by side; a large one is already spread
+    // over the cores inside each evaluation.
+    const bool ahead = !doc.bOneItemPerStep && pb.n < 150 && EngineThreads() > 1;
     for (;;) {
-        PointResult r = NextPoint(doc, grid, pb, tx);
+        if (ahead && cache.empty()) Prefetch(doc, grid, pb, 8 * EngineThreads(), cache);
+        PointResult r = NextPoint(doc, grid, pb, tx, cache);
         if (r == PointResult::Stopped) return;
         if (r == PointResult::Finished) {
             FinishScan(doc);
@@ -245,7 +285,7 @@ void ScanSurface(CZELKDoc& doc, int nVar, const ScanTexts& tx) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - t0)
                             .count();
-        if (ms >= doc.iStepBudgetMs) break;
+        if (ms >= doc.iStepBudgetMs && cache.empty()) break;  // nothing evaluated is thrown away
     }
     if (evaluated) doc.RedrawAllViews();
 }
