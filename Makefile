@@ -20,7 +20,7 @@ build-test: deps
 	$(CMAKE) --build build/test -j $(JOBS)
 
 test: build-test
-	cd build/test && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	cd build/test && QT_QPA_PLATFORM=offscreen \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600
 
 build-bench: deps
