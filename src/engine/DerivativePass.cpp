@@ -263,19 +263,10 @@ void DerivativePass::Impl::Segment(int x, int y, int r0, int r1, double* colx, d
         }
         const double sw = sxy * sr[t];
         sumW += sw;
-        const double mij = dik > djk ? dik : djk, mik = dij > djk ? dij : djk,
-                     mjk = dij > dik ? dij : dik;
         // 0/1 masks held as doubles keep the loop free of branches.
-        const double violD = (mij + 1e-8 < dij ? 1.0 : 0.0) + (mik + 1e-8 < dik ? 1.0 : 0.0) +
-                             (mjk + 1e-8 < djk ? 1.0 : 0.0);
-        const double mx = mij > dij ? mij : dij;
-        const double m0 = mx - dij, m1 = mx - dik, m2 = mx - djk;
-        const double t01 = m0 > m1 ? m0 : m1;
-        const double top = t01 > m2 ? t01 : m2;
-        const double e0 = std::fabs(top - m0) < 1e-8 ? 1.0 : 0.0;
-        const double e1 = std::fabs(top - m1) < 1e-8 ? 1.0 : 0.0;
-        const double e2 = std::fabs(top - m2) < 1e-8 ? 1.0 : 0.0;
-        const double s0 = e0, s1 = (1.0 - e0) * e1, s2 = (1.0 - e0) * (1.0 - e1) * e2;
+        const detail::TripleClass c = detail::ClassifyTriple(dij, dik, djk);
+        const double violD = c.viol ? 1.0 : 0.0;
+        const double s0 = c.e0 ? 1.0 : 0.0, s1 = c.e1 ? 1.0 : 0.0, s2 = c.e2 ? 1.0 : 0.0;
         const double vw = violD > 0.5 ? sw : 0.0;
         const double v1 = violD > 0.5 ? 1.0 : 0.0;
         errors += v1 * (1.0 - s0 - s1 - s2);

@@ -114,28 +114,18 @@ void EvaluateLossOnly(const Problem& pb, const RealList& w, bool deSoete, LossOn
             const double* dj = dist.Row(j);
             const double dij = di[j];
             const double sij = pb.s[i] * pb.s[j];
-            // The same tests as detail::Violates and detail::Smallest, without branches
+            // The tests of detail::Violates and detail::Smallest, without branches
             // (random data make them unpredictable); a triple that does not violate adds
             // an exact 0, so the sum is the same bit for bit.
             for (int k = j + 1; k < n; ++k) {
                 const double dik = di[k], djk = dj[k];
-                const double mij = dik > djk ? dik : djk;
-                const double mik = dij > djk ? dij : djk;
-                const double mjk = dij > dik ? dij : dik;
-                const bool viol = (mij + 1e-8 < dij) | (mik + 1e-8 < dik) | (mjk + 1e-8 < djk);
-                const double mx = dij > mij ? dij : mij;
-                const double m0 = mx - dij, m1 = mx - dik, m2 = mx - djk;
-                const double t01 = m0 > m1 ? m0 : m1;
-                const double top = t01 > m2 ? t01 : m2;
-                const bool e0 = std::fabs(top - m0) < 1e-8;
-                const bool e1 = std::fabs(top - m1) < 1e-8;
-                const bool e2 = std::fabs(top - m2) < 1e-8;
+                const detail::TripleClass c = detail::ClassifyTriple(dij, dik, djk);
                 // Smallest ij: (ik, jk); ik: (ij, jk); jk: (ij, ik).
-                const double da = e0 ? dik : dij;
-                const double db = (e0 | e1) ? djk : dik;
+                const double da = c.e0 ? dik : dij;
+                const double db = (c.e0 | c.e1) ? djk : dik;
                 double term = sij * pb.s[k] * (da - db) * (da - db);
-                term = (e0 | e1 | e2) ? term : std::numeric_limits<double>::quiet_NaN();
-                sum += viol ? term : 0.0;
+                term = (c.e0 | c.e1 | c.e2) ? term : std::numeric_limits<double>::quiet_NaN();
+                sum += c.viol ? term : 0.0;
             }
         }
         part[i] = sum;
