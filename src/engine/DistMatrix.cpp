@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 #include "engine/EngineDetail.h"
 #include "engine/Parallel.h"
+#include "engine/TripleKernels.h"
 
 namespace zelk {
 
@@ -63,27 +64,10 @@ void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeigh
     // One partial sum per first record, added up in record order: the same bits for any
     // number of threads.
     std::vector<double> tw(n, 0.0), vw(n, 0.0), vc(n, 0.0);
-#pragma omp parallel for schedule(dynamic, 1) num_threads(EngineThreads())
-    for (int i = 0; i < n - 2; ++i) {
-        const double* di = mDist.Row(i);
-        double t = 0, w = 0, c = 0;
-        for (int j = i + 1; j < n - 1; ++j) {
-            const double* dj = mDist.Row(j);
-            const double dij = di[j];
-            const double sij = s[i] * s[j];
-            for (int k = j + 1; k < n; ++k) {
-                const double sw = sij * s[k];
-                t += sw;
-                if (detail::Violates(dij, di[k], dj[k])) {
-                    w += sw;
-                    c += 1;
-                }
-            }
-        }
-        tw[i] = t;
-        vw[i] = w;
-        vc[i] = c;
-    }
+    const detail::KernelTable& kern = detail::Kernels();
+    ParallelFor(0, n - 2, [&](int i) {
+        kern.classifyFirst(mDist.Data(), s.data(), n, i, tw[i], vw[i], vc[i]);
+    });
     for (int i = 0; i < n; ++i) {
         tripleWeight += tw[i];
         violWeight += vw[i];

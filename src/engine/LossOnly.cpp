@@ -1,12 +1,12 @@
 // The loss alone at given weights, for the surface scan: all pairs, the distance matrix and
 // one pass over the triples, without derivatives.
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "engine/Engine.h"
 #include "engine/EngineDetail.h"
 #include "engine/Parallel.h"
+#include "engine/TripleKernels.h"
 
 namespace zelk {
 
@@ -104,31 +104,12 @@ void EvaluateLossOnly(const Problem& pb, const RealList& w, bool deSoete, LossOn
         out.normaliser = std::pow(prod, pb.penaltyPow);
     }
     std::vector<double> part(n > 0 ? n : 1, 0.0);
+    const detail::KernelTable& kern = detail::Kernels();
     // Small sets (a surface point of 50 records) are faster on one thread.
-    const bool parallel = n >= 150 && EngineThreads() > 1;
-#pragma omp parallel for schedule(dynamic, 1) if (parallel) num_threads(EngineThreads())
-    for (int i = 0; i < n - 2; ++i) {
-        const double* di = dist.Row(i);
-        double sum = 0;
-        for (int j = i + 1; j < n - 1; ++j) {
-            const double* dj = dist.Row(j);
-            const double dij = di[j];
-            const double sij = pb.s[i] * pb.s[j];
-            // The tests of detail::Violates and detail::Smallest, without branches
-            // (random data make them unpredictable); a triple that does not violate adds
-            // an exact 0, so the sum is the same bit for bit.
-            for (int k = j + 1; k < n; ++k) {
-                const double dik = di[k], djk = dj[k];
-                const detail::TripleClass c = detail::ClassifyTriple(dij, dik, djk);
-                // Smallest ij: (ik, jk); ik: (ij, jk); jk: (ij, ik).
-                const double da = c.e0 ? dik : dij;
-                const double db = (c.e0 | c.e1) ? djk : dik;
-                double term = sij * pb.s[k] * (da - db) * (da - db);
-                term = (c.e0 | c.e1 | c.e2) ? term : std::numeric_limits<double>::quiet_NaN();
-                sum += c.viol ? term : 0.0;
-            }
-        }
-        part[i] = sum;
+    if (n >= 150) {
+        ParallelFor(0, n - 2, [&](int i) { part[i] = kern.lossFirst(dist.Data(), pb.s.data(), n, i); });
+    } else {
+        for (int i = 0; i < n - 2; ++i) part[i] = kern.lossFirst(dist.Data(), pb.s.data(), n, i);
     }
     double total = 0;
     for (int i = 0; i < n; ++i) total += part[i];
