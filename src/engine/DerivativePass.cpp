@@ -24,7 +24,7 @@
 namespace zelk {
 
 namespace {
-constexpr int kBlock = 8;   // first records per chunk
+constexpr int kChunkRecords = 8;  // first records per chunk
 constexpr int kParts = 8;   // parts per chunk
 // Chunks smaller than this run their parts on one thread (the same sums).
 constexpr double kParallelTriples = 40000;
@@ -55,14 +55,29 @@ struct DerivativePass::Impl {
 };
 
 void detail::PartState::Init(int n, int q, int block) {
-    rec.assign(static_cast<size_t>(q) * n, 0.0);
-    rho.assign(n, 0.0);
+    fieldsRec = 1 + q;
+    const int blocks = (n + kBlock - 1) / kBlock;
+    recs.assign(static_cast<size_t>(blocks) * fieldsRec * kBlock, 0.0);
     lu = viol = 0;
     lamP.assign(static_cast<size_t>(block) * n, 0.0);
     betP.assign(static_cast<size_t>(block) * n, 0.0);
     UP.assign(static_cast<size_t>(block) * q * n, 0.0);
     touched = 0;
     failed = false;
+}
+
+void detail::PassData::Layout(int n_, int q_) {
+    n = n_;
+    q = q_;
+    fields = kGrad + 2 * q;
+    blocks = (n + kBlock - 1) / kBlock;
+    rowOff.assign(n > 0 ? n : 1, 0);
+    size_t at = 0;
+    for (int r = 0; r < n; ++r) {
+        rowOff[r] = at;
+        at += static_cast<size_t>(blocks - FirstBlock(r)) * fields * kBlock;
+    }
+    data.assign(at, 0.0);
 }
 
 DerivativePass::DerivativePass() : m(new Impl) {}
@@ -88,68 +103,54 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     s.failText.clear();
     s.nextChunk = 0;
     detail::PassData& d = s.d;
-    d.n = n;
-    d.q = q;
-    d.s = s.pb.s.data();
-    d.off.assign(n > 0 ? n : 1, 0);
-    size_t at = 0;
-    for (int x = 0; x < n; ++x) {
-        d.off[x] = at;
-        at += static_cast<size_t>(n - 1 - x);
-    }
-    d.dist.assign(at, 0.0);
+    d.Layout(n, q);
+    d.s.assign(static_cast<size_t>(d.blocks) * detail::kBlock, 0.0);
+    for (int r = 0; r < n; ++r) d.s[r] = s.pb.s[r];
     if (mDist.Rows() >= n && mDist.Cols() >= n)
         for (int x = 0; x < n; ++x)
-            for (int z = x + 1; z < n; ++z) d.dist[d.Pair(x, z)] = mDist(x, z);
-    d.R.clear();
-    d.I.clear();
-    d.G.clear();
-    d.lam.assign(at, 0.0);
-    d.bet.assign(at, 0.0);
-    d.U.assign(at * q, 0.0);
+            for (int z = x + 1; z < n; ++z) d.data[d.At(x, z, detail::kDist)] = mDist(x, z);
     s.parts.resize(kParts);
-    for (auto& part : s.parts) part.Init(n, q, kBlock);
+    for (auto& part : s.parts) part.Init(n, q, kChunkRecords);
 }
 
 int DerivativePass::NumChunks() const {
     const int n = m->n;
-    return n >= 3 ? (n - 2 + kBlock - 1) / kBlock : 0;
+    return n >= 3 ? (n - 2 + kChunkRecords - 1) / kChunkRecords : 0;
 }
 
 double DerivativePass::TriplesInChunk(int chunk) const {
     const int n = m->n;
     double t = 0;
-    for (int i = chunk * kBlock; i < std::min((chunk + 1) * kBlock, n - 2); ++i)
+    for (int i = chunk * kChunkRecords; i < std::min((chunk + 1) * kChunkRecords, n - 2); ++i)
         t += static_cast<double>(n - 1 - i) * (n - 2 - i) / 2.0;
     return t;
 }
 
 bool DerivativePass::Impl::BuildPairs() {
-    const size_t np = d.dist.size();
-    d.R.assign(np, 0.0);
-    d.I.assign(np, 0.0);
-    d.G.assign(np * q, 0.0);
-    std::vector<unsigned char> bad(n, 0);
+    using namespace detail;
+    std::vector<unsigned char> bad(n, 0), zero(n, 0);
     ParallelFor(0, n, [&](int y) {
         double comps[5];
         std::vector<double> g(q > 0 ? q : 1);
         for (int r = y + 1; r < n; ++r) {
-            if (!detail::PairEval(pb, prm, y, r, comps, g.data(), nullptr)) {
+            if (!PairEval(pb, prm, y, r, comps, g.data(), nullptr)) {
                 bad[y] = 1;
                 return;
             }
             const double D2 = comps[0] + comps[1] + comps[2] + comps[3] + comps[4];
             const double R = std::sqrt(D2 > 0 ? D2 : 0.0);
-            const size_t e = d.Pair(y, r);
-            d.R[e] = R;
-            d.I[e] = R > 0 ? 1.0 / R : 0.0;
-            for (int k = 0; k < q; ++k) d.G[d.VecRow(y, k) + (r - y - 1)] = g[k];
+            const size_t e = d.At(y, r, 0);
+            d.data[e + kRoot * kBlock] = R;
+            d.data[e + kInvRoot * kBlock] = R > 0 ? 1.0 / R : 0.0;
+            if (R == 0) zero[y] = 1;
+            for (int k = 0; k < q; ++k) d.data[e + (kGrad + k) * kBlock] = g[k];
         }
     });
     d.anyZeroRoot = false;
-    for (double r : d.R) d.anyZeroRoot = d.anyZeroRoot || r == 0;
-    for (int y = 0; y < n; ++y)
+    for (int y = 0; y < n; ++y) {
         if (bad[y]) return false;
+        if (zero[y]) d.anyZeroRoot = true;
+    }
     return true;
 }
 
@@ -170,13 +171,15 @@ void DerivativePass::Impl::PartBounds(int i0, int i1, int bounds[kParts + 1]) co
     for (int p = 1; p < kParts; ++p) {
         const int64_t goal = total * p / kParts;
         while (k < n && cum[k - kLo + 1] < goal) ++k;
-        bounds[p] = std::max(k, bounds[p - 1]);
+        // Parts own whole blocks of columns.
+        const int up = (k + detail::kBlock - 1) / detail::kBlock * detail::kBlock;
+        bounds[p] = std::min(n, std::max(up, bounds[p - 1]));
     }
     bounds[kParts] = n;
 }
 
 bool DerivativePass::Impl::RunChunk(int c) {
-    const int i0 = c * kBlock, i1 = std::min(i0 + kBlock, n - 2);
+    const int i0 = c * kChunkRecords, i1 = std::min(i0 + kChunkRecords, n - 2);
     int bounds[kParts + 1];
     PartBounds(i0, i1, bounds);
     const detail::KernelTable& kern = detail::Kernels();
@@ -202,16 +205,15 @@ bool DerivativePass::Impl::RunChunk(int c) {
             double* bp = part.betP.data() + static_cast<size_t>(b) * n;
             const int jEnd = std::min(part.touched, n);
             for (int j = i + 1; j < jEnd; ++j) {
-                const size_t e = d.Pair(i, j);
-                d.lam[e] += lp[j];
-                d.bet[e] += bp[j];
+                const size_t e = d.At(i, j, 0);
+                d.data[e + detail::kLam * detail::kBlock] += lp[j];
+                d.data[e + detail::kBet * detail::kBlock] += bp[j];
                 lp[j] = bp[j] = 0;
             }
             for (int mm = 0; mm < q; ++mm) {
                 double* up = part.UP.data() + (static_cast<size_t>(b) * q + mm) * n;
-                double* u = d.U.data() + d.VecRow(i, mm);
                 for (int j = i + 1; j < jEnd; ++j) {
-                    u[j - i - 1] += up[j];
+                    d.data[d.At(i, j, detail::kGrad + q + mm)] += up[j];
                     up[j] = 0;
                 }
             }
@@ -262,13 +264,12 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
             double* gs = gRow.data() + static_cast<size_t>(x) * q;
             double* hs = hRow.data() + static_cast<size_t>(x) * q * q;
             for (int z = x + 1; z < n; ++z) {
-                const size_t e = d.Pair(x, z);
-                const double lam = d.lam[e], bet = d.bet[e];
+                const double* e = d.data.data() + d.At(x, z, 0);
+                const double lam = e[detail::kLam * detail::kBlock], bet = e[detail::kBet * detail::kBlock];
                 bool any = lam != 0 || bet != 0;
                 for (int a = 0; a < q; ++a) {
-                    const size_t at = d.VecRow(x, a) + (z - x - 1);
-                    u[a] = d.U[at];
-                    gp[a] = d.G[at];
+                    gp[a] = e[(detail::kGrad + a) * detail::kBlock];
+                    u[a] = e[(detail::kGrad + q + a) * detail::kBlock];
                     any = any || u[a] != 0;
                 }
                 if (!any) continue;
@@ -302,7 +303,7 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     for (const auto& part : s.parts) {
         SQ += part.lu;
         viol2 += part.viol;
-        for (int r = 0; r < n; ++r) rho[r] += part.rho[r];
+        for (int r = 0; r < n; ++r) rho[r] += part.recs[part.Rec(r, 0)];
     }
     // A record's triple weight: s_r times the sum of s_i s_j over the pairs without r.
     double S1 = 0, S2 = 0;
@@ -338,13 +339,14 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
         ParallelFor(0, n, [&](int r) {
             double* c = rec.data() + static_cast<size_t>(r) * q;
             for (const auto& part : s.parts)
-                for (int a = 0; a < q; ++a) c[a] += part.rec[static_cast<size_t>(a) * n + r];
+                for (int a = 0; a < q; ++a) c[a] += part.recs[part.Rec(r, 1 + a)];
             for (int y = 0; y < n; ++y) {
                 if (y == r) continue;
                 const int lo = std::min(r, y), hi = std::max(r, y);
-                const double lam = d.lam[d.Pair(lo, hi)];
+                const double* e = d.data.data() + d.At(lo, hi, 0);
+                const double lam = e[detail::kLam * detail::kBlock];
                 if (lam == 0) continue;
-                for (int a = 0; a < q; ++a) c[a] += lam * d.G[d.VecRow(lo, a) + (hi - lo - 1)];
+                for (int a = 0; a < q; ++a) c[a] += lam * e[(detail::kGrad + a) * detail::kBlock];
             }
         });
     const double count = n >= 3 ? static_cast<double>(n - 1) * (n - 2) / 2.0 : 0.0;

@@ -25,12 +25,9 @@ namespace {
 #define ZELK_HOT inline __attribute__((always_inline))
 
 // Lanes: the triple terms are written once for a plain double and for a vector of
-// kLanes doubles (GCC's vector extension: AVX registers where compiled for them, pairs of
-// SSE2 registers otherwise). Whole vectors of k first, then the rest one by one.
-#ifndef ZELK_KERNEL_LANES
-#define ZELK_KERNEL_LANES 4
-#endif
-constexpr int kLanes = ZELK_KERNEL_LANES;
+// kLanes doubles, one block of columns (GCC's vector extension: AVX-512 registers where
+// compiled for them, pairs of AVX2 or four SSE2 registers otherwise). Whole vectors of k first, then the rest one by one.
+constexpr int kLanes = kBlock;
 typedef double Vd __attribute__((vector_size(8 * kLanes)));
 typedef long long Vm __attribute__((vector_size(8 * kLanes)));
 
@@ -103,9 +100,11 @@ struct Terms {
     T viol, bad, zero;  // 1 per violating triple; per one without a smallest; per zero root
 };
 template <class T>
-ZELK_HOT Terms<T> TripleTerms(T d1, T d2, T d3, T R1, T I1, T R2, T I2, T R3, T I3, T sw) {
+ZELK_HOT Terms<T> TripleTerms(T d1, T d2, T d3, T R1, T I1, T R2, T I2, T R3, T I3, T sw,
+                              MaskOf<T> valid) {
     const T one = T{} + 1.0, zero = T{};
-    const Class<T> c = Classify(d1, d2, d3);
+    Class<T> c = Classify(d1, d2, d3);
+    c.viol = And(c.viol, valid);
     const T vw = Sel(c.viol, sw, zero);
     // Smallest ij: (a, b) = (ik, jk); ik: (ij, jk); jk: (ij, ik).
     const T ra = Sel(c.e0, R2, R1), ia = Sel(c.e0, I2, I1);
@@ -134,14 +133,18 @@ ZELK_HOT Terms<T> TripleTerms(T d1, T d2, T d3, T R1, T I1, T R2, T I2, T R3, T 
 // A violating triple with a zero root among its two larger distances (the root has no
 // derivative there): its terms redone the careful way.
 Terms<double> CarefulTerms(const PassData& d, int i, int j, int k, double sw) {
-    const size_t ij = d.Pair(i, j), ik = d.Pair(i, k), jk = d.Pair(j, k);
-    Terms<double> r = TripleTerms<double>(d.dist[ij], d.dist[ik], d.dist[jk], d.R[ij], d.I[ij],
-                                          d.R[ik], d.I[ik], d.R[jk], d.I[jk], sw);
-    const int sm = Smallest(d.dist[ij], d.dist[ik], d.dist[jk]);
+    const size_t ij = d.At(i, j, 0), ik = d.At(i, k, 0), jk = d.At(j, k, 0);
+    const double* x = d.data.data();
+    const double d1 = x[ij], d2 = x[ik], d3 = x[jk];
+    const double R1 = x[ij + kRoot * kBlock], R2 = x[ik + kRoot * kBlock], R3 = x[jk + kRoot * kBlock];
+    Terms<double> r = TripleTerms<double>(d1, d2, d3, R1, x[ij + kInvRoot * kBlock], R2,
+                                          x[ik + kInvRoot * kBlock], R3, x[jk + kInvRoot * kBlock],
+                                          sw, true);
+    const int sm = Smallest(d1, d2, d3);
     if (r.zero == 0 || sm < 0) return r;
     // Smallest ij: (a, b) = (ik, jk); ik: (ij, jk); jk: (ij, ik).
-    const double ra = sm == 0 ? d.R[ik] : d.R[ij];
-    const double rb = sm == 2 ? d.R[ik] : d.R[jk];
+    const double ra = sm == 0 ? R2 : R1;
+    const double rb = sm == 2 ? R2 : R3;
     const TripleCoef c = TripleCoefficients(ra * ra, rb * rb);
     r.vq = sw * c.q;
     r.cij = sm == 0 ? 0.0 : sw * c.ca;
@@ -156,16 +159,12 @@ Terms<double> CarefulTerms(const PassData& d, int i, int j, int k, double sw) {
     return r;
 }
 
-inline bool AnyLane(double x) { return x != 0; }
 inline bool AnyLane(Vd x) {
     bool any = false;
     for (int l = 0; l < kLanes; ++l) any = any || x[l] != 0;
     return any;
 }
-inline void Patch(Terms<double>& r, const PassData& d, int i, int j, int k, double sw) {
-    r = CarefulTerms(d, i, j, k, sw);
-}
-inline void Patch(Terms<Vd>& r, const PassData& d, int i, int j, int k, Vd sw) {
+void Patch(Terms<Vd>& r, const PassData& d, int i, int j, int k, Vd sw) {
     for (int l = 0; l < kLanes; ++l) {
         if (r.zero[l] == 0) continue;
         const Terms<double> c = CarefulTerms(d, i, j, k + l, sw[l]);
@@ -182,128 +181,157 @@ inline void Patch(Terms<Vd>& r, const PassData& d, int i, int j, int k, Vd sw) {
     }
 }
 
-template <class T>
-inline T Ld(const double* p);
-template <>
-inline double Ld<double>(const double* p) {
-    return *p;
-}
-template <>
-inline Vd Ld<Vd>(const double* p) {
-    return Load(p);
-}
-inline void St(double* p, double v) { *p = v; }
-inline void St(double* p, Vd v) { Store(p, v); }
-
-// One pair (i, j) and its run of k in [kb, kb + len): where each of its sums goes.
-struct PairCtx {
-    const PassData* d;
-    int i, j, kb;
-    const double *d2, *R2, *I2, *d3, *R3, *I3, *sk;
-    double *lamI, *betI, *lamJ, *betJ, *rho;
-    const double *g2, *g3;  // component 0; component m at + m * stride
-    double *uik, *rk;       // uik like g2; rk component m at + m * n
-    size_t strideI, strideJ, n;
-    double d1, R1, I1, sij;
-};
-
-// The sums of a run: vectors over the lanes for the whole vectors, then plain doubles.
-template <class T, int QA>
+// The sums of one pair's run.
+template <int Q>
 struct PairAcc {
-    T accU[QA], accJ[QA], accI[QA];  // cross terms of (i, j); terms opposite j; opposite i
-    T lam, bet, vq, viol, bad;
+    Vd accU[Q], accJ[Q], accI[Q];  // cross terms of (i, j); terms opposite j; opposite i
+    Vd lam, bet, vq, count;
 };
 
-// The triples (i, j, k), k = kb + t .. kb + t + lanes - 1: classification, coefficients and
-// the updates of components [M0, M1) of the gradients, without storing a coefficient (few
-// components at a time keep the sums in registers; the terms are recomputed for the next
-// few). The first group also does the scalar sums. Careful: some root is 0.
-template <class T, int M0, int M1, bool Careful, int QA>
-ZELK_HOT void TripleStep(const PairCtx& c, int t, const double* g, PairAcc<T, QA>& a) {
-    const T sw = c.sij * Ld<T>(c.sk + t);
-    Terms<T> r = TripleTerms<T>(T{} + c.d1, Ld<T>(c.d2 + t), Ld<T>(c.d3 + t), T{} + c.R1,
-                                T{} + c.I1, Ld<T>(c.R2 + t), Ld<T>(c.I2 + t), Ld<T>(c.R3 + t),
-                                Ld<T>(c.I3 + t), sw);
-    if constexpr (Careful) {
-        if (AnyLane(r.zero)) Patch(r, *c.d, c.i, c.j, c.kb + t, sw);
-    }
-    if constexpr (M0 == 0) {
-        a.lam += r.cij;
-        a.bet += r.bij;
-        a.vq += r.vq;
-        a.viol += r.viol;
-        a.bad += r.bad;
-        St(c.lamI + t, Ld<T>(c.lamI + t) + r.cik);
-        St(c.betI + t, Ld<T>(c.betI + t) + r.bik);
-        St(c.lamJ + t, Ld<T>(c.lamJ + t) + r.cjk);
-        St(c.betJ + t, Ld<T>(c.betJ + t) + r.bjk);
-        St(c.rho + t, Ld<T>(c.rho + t) + r.vq);
-    }
+constexpr double kBadUnit = 67108864.0;  // 2^26
+
+// The vector updates of components [M0, M1) for one block.
+template <int Q, int M0, int M1>
+ZELK_HOT void VectorStep(double* pim, const double* pj, double* __restrict pr, const double* g,
+                         Vd kA, Vd kB, Vd kC, Vd cij, Vd cik, Vd cjk, PairAcc<Q>& a) {
+    const double* pi = pim;
 #pragma GCC unroll 16
     for (int m = M0; m < M1; ++m) {
-        const T x = Ld<T>(c.g2 + m * c.strideI + t), y = Ld<T>(c.g3 + m * c.strideJ + t);
-        a.accU[m] += r.kA * x + r.kB * y;
-        a.accJ[m] += r.cik * x;
-        a.accI[m] += r.cjk * y;
-        double* u = c.uik + m * c.strideI + t;
-        St(u, Ld<T>(u) + r.kC * y);
-        double* rr = c.rk + m * c.n + t;
-        St(rr, Ld<T>(rr) + r.cij * g[m]);
+        const Vd x = Load(pi + (kGrad + m) * kBlock), y = Load(pj + (kGrad + m) * kBlock);
+        a.accU[m] += kA * x + kB * y;
+        a.accJ[m] += cik * x;
+        a.accI[m] += cjk * y;
+        double* u = pim + (kGrad + Q + m) * kBlock;
+        Store(u, Load(u) + kC * y);
+        double* rr = pr + (1 + m) * kBlock;
+        Store(rr, Load(rr) + cij * g[m]);
     }
+}
+
+// One block of triples (i, j, k), k = the block's columns: classification, coefficients
+// and the updates of gradient components [M0, M1), with the scalar sums. The coefficients
+// the vector updates need go to coef, for the sweeps over the other components (a few
+// components at a time keep the sums in registers). Careful: some root is 0.
+template <int Q, int M1, bool Careful>
+ZELK_HOT void FirstStep(const PassData& d, int i, int j, int B, double* pim, double* pjm,
+                        double* __restrict pr, double* __restrict coef,
+                        const double* g, double d1, double R1, double I1, double sij,
+                        PairAcc<Q>& a) {
+    const double* pi = pim;
+    const double* pj = pjm;
+    const int k0 = B * kBlock;
+    Vd kv;
+    for (int l = 0; l < kLanes; ++l) kv[l] = k0 + l;
+    const Vm valid = (kv > Splat(j)) & (kv < Splat(d.n));
+    const Vd sw = Sel(valid, sij * Load(d.s.data() + k0), Vd{});
+    Terms<Vd> r = TripleTerms<Vd>(Splat(d1), Load(pi + kDist * kBlock), Load(pj + kDist * kBlock),
+                                  Splat(R1), Splat(I1), Load(pi + kRoot * kBlock),
+                                  Load(pi + kInvRoot * kBlock), Load(pj + kRoot * kBlock),
+                                  Load(pj + kInvRoot * kBlock), sw, valid);
+    if constexpr (Careful) {
+        if (AnyLane(r.zero)) Patch(r, d, i, j, k0, sw);
+    }
+    a.lam += r.cij;
+    a.bet += r.bij;
+    a.vq += r.vq;
+    // Violations and triples without a smallest distance in one sum: a run has fewer than
+    // 2^26 triples, so both counts stay exact.
+    a.count += r.viol + r.bad * kBadUnit;
+    Store(pim + kLam * kBlock, Load(pim + kLam * kBlock) + r.cik);
+    Store(pim + kBet * kBlock, Load(pim + kBet * kBlock) + r.bik);
+    Store(pjm + kLam * kBlock, Load(pjm + kLam * kBlock) + r.cjk);
+    Store(pjm + kBet * kBlock, Load(pjm + kBet * kBlock) + r.bjk);
+    Store(pr, Load(pr) + r.vq);
+    if constexpr (M1 < Q) {
+        Store(coef + 0 * kBlock, r.kA);
+        Store(coef + 1 * kBlock, r.kB);
+        Store(coef + 2 * kBlock, r.kC);
+        Store(coef + 3 * kBlock, r.cij);
+        Store(coef + 4 * kBlock, r.cik);
+        Store(coef + 5 * kBlock, r.cjk);
+    }
+    VectorStep<Q, 0, M1>(pim, pj, pr, g, r.kA, r.kB, r.kC, r.cij, r.cik, r.cjk, a);
 }
 
 constexpr int kGroup = 4;  // gradient components per sweep of a run
+constexpr int kCoefs = 6;  // coefficients kept per block for the later sweeps
 
-// One sweep of the run over components [M0, M1): whole vectors, then the rest one by one.
-template <int M0, int M1, bool Careful, int QA>
-ZELK_HOT void Sweep(const PairCtx& c, int len, const double* g, PairAcc<Vd, QA>& av,
-                  PairAcc<double, QA>& as) {
-    const int lenV = len - len % kLanes;
-    for (int t = 0; t < lenV; t += kLanes) TripleStep<Vd, M0, M1, Careful>(c, t, g, av);
-    if constexpr (M0 == 0) {
-        as.lam = Sum(av.lam);
-        as.bet = Sum(av.bet);
-        as.vq = Sum(av.vq);
-        as.viol = Sum(av.viol);
-        as.bad = Sum(av.bad);
+// The sweeps of a run (blocks B0..B1 of rows i and j) after the first: components [M0, M1)
+// from the stored coefficients.
+template <int Q, int M0, int M1>
+ZELK_HOT void LaterSweeps(PassData& d, PartState& part, int i, int j, int B0, int B1,
+                          const double* coef, const double* g, PairAcc<Q>& a) {
+    constexpr int F = kGrad + 2 * Q, FR = 1 + Q;
+    double* base = d.data.data();
+    double* pi = base + d.Block(i, B0);
+    double* pj = base + d.Block(j, B0);
+    double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
+    for (int B = B0; B <= B1; ++B) {
+        const double* c = coef + static_cast<size_t>(B - B0) * kCoefs * kBlock;
+        VectorStep<Q, M0, M1>(pi, pj, pr, g, Load(c), Load(c + kBlock), Load(c + 2 * kBlock),
+                              Load(c + 3 * kBlock), Load(c + 4 * kBlock), Load(c + 5 * kBlock), a);
+        pi += F * kBlock;
+        pj += F * kBlock;
+        pr += FR * kBlock;
     }
-    for (int m = M0; m < M1; ++m) {
-        as.accU[m] = Sum(av.accU[m]);
-        as.accJ[m] = Sum(av.accJ[m]);
-        as.accI[m] = Sum(av.accI[m]);
-    }
-    for (int t = lenV; t < len; ++t) TripleStep<double, M0, M1, Careful>(c, t, g, as);
-    if constexpr (M1 < QA) Sweep<M1, (M1 + kGroup < QA ? M1 + kGroup : QA), Careful>(c, len, g, av, as);
+    if constexpr (M1 < Q)
+        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, part, i, j, B0, B1, coef, g, a);
 }
 
-// One pair (i, j) with its run of k: Q gradient components (Q >= 1).
-// False when a violating triple has no smallest distance.
+// One pair (i, j) with its run of k in [kb, k1): Q gradient components (Q >= 1). False when
+// a violating triple has no smallest distance.
 template <int Q, bool Careful>
-bool PairRun(const PairCtx& ctx, int len, int b, PartState& part) {
-    const PairCtx c = ctx;  // a local copy: the stores below cannot touch it
+bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part) {
+    constexpr int F = kGrad + 2 * Q, FR = 1 + Q, M1 = kGroup < Q ? kGroup : Q;
+    const double* x = d.data.data();
+    const size_t ij = d.At(i, j, 0);
     double g[Q];
-    for (int m = 0; m < Q; ++m) g[m] = c.d->G[c.d->VecRow(c.i, m) + (c.j - c.i - 1)];
-    PairAcc<Vd, Q> av;
-    av.lam = av.bet = av.vq = av.viol = av.bad = Vd{};
-    for (int m = 0; m < Q; ++m) av.accU[m] = av.accJ[m] = av.accI[m] = Vd{};
-    PairAcc<double, Q> as;
-    Sweep<0, (kGroup < Q ? kGroup : Q), Careful>(c, len, g, av, as);
-    const int n = c.d->n, i = c.i, j = c.j;
-    part.lamP[static_cast<size_t>(b) * n + j] += as.lam;
-    part.betP[static_cast<size_t>(b) * n + j] += as.bet;
-    for (int m = 0; m < Q; ++m) {
-        part.UP[(static_cast<size_t>(b) * Q + m) * n + j] += as.accU[m];
-        part.rec[static_cast<size_t>(m) * n + j] += as.accJ[m];
-        part.rec[static_cast<size_t>(m) * n + i] += as.accI[m];
+    for (int m = 0; m < Q; ++m) g[m] = x[ij + (kGrad + m) * kBlock];
+    PairAcc<Q> a;
+    a.lam = a.bet = a.vq = a.count = Vd{};
+    for (int m = 0; m < Q; ++m) a.accU[m] = a.accJ[m] = a.accI[m] = Vd{};
+    const int B0 = kb / kBlock, B1 = (k1 - 1) / kBlock;
+    thread_local std::vector<double> coefBuf;
+    if (M1 < Q && coefBuf.size() < static_cast<size_t>(B1 - B0 + 1) * kCoefs * kBlock)
+        coefBuf.resize(static_cast<size_t>(d.blocks) * kCoefs * kBlock);
+    double* coef = coefBuf.data();
+    {
+        const double d1 = x[ij], R1 = x[ij + kRoot * kBlock], I1 = x[ij + kInvRoot * kBlock];
+        const double sij = d.s[i] * d.s[j];
+        double* base = d.data.data();
+        double* pi = base + d.Block(i, B0);
+        double* pj = base + d.Block(j, B0);
+        double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
+        double* c = coef;
+        for (int B = B0; B <= B1; ++B) {
+            FirstStep<Q, M1, Careful>(d, i, j, B, pi, pj, pr, c, g, d1, R1, I1, sij, a);
+            pi += F * kBlock;
+            pj += F * kBlock;
+            pr += FR * kBlock;
+            if (M1 < Q) c += kCoefs * kBlock;
+        }
     }
-    part.rho[i] += as.vq;
-    part.rho[j] += as.vq;
-    part.lu += as.vq;
-    part.viol += as.viol;
-    return as.bad == 0;
+    if constexpr (M1 < Q)
+        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, part, i, j, B0, B1, coef, g, a);
+    const int n = d.n;
+    part.lamP[static_cast<size_t>(b) * n + j] += Sum(a.lam);
+    part.betP[static_cast<size_t>(b) * n + j] += Sum(a.bet);
+    for (int m = 0; m < Q; ++m) {
+        part.UP[(static_cast<size_t>(b) * Q + m) * n + j] += Sum(a.accU[m]);
+        part.recs[part.Rec(j, 1 + m)] += Sum(a.accJ[m]);
+        part.recs[part.Rec(i, 1 + m)] += Sum(a.accI[m]);
+    }
+    const double vq = Sum(a.vq);
+    part.recs[part.Rec(i, 0)] += vq;
+    part.recs[part.Rec(j, 0)] += vq;
+    part.lu += vq;
+    const double count = Sum(a.count);
+    const double bad = std::floor(count / kBadUnit);
+    part.viol += count - bad * kBadUnit;
+    return bad == 0;
 }
 
-using PairFn = bool (*)(const PairCtx&, int, int, PartState&);
+using PairFn = bool (*)(PassData&, int, int, int, int, int, PartState&);
 
 template <bool Careful>
 PairFn PickPairRun(int q) {
@@ -332,46 +360,45 @@ PairFn PickPairRun(int q) {
 // sums, one triple at a time.
 bool RunPartWide(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
     const int n = d.n, q = d.q;
+    double* x = d.data.data();
     std::vector<double> acc(3 * static_cast<size_t>(q)), g(q);
     for (int j = i0 + 1; j + 1 < k1; ++j) {
         const int kb = std::max(k0, j + 1);
         for (int i = i0; i < std::min(i1, j); ++i) {
             const int b = i - i0;
             std::fill(acc.begin(), acc.end(), 0.0);
-            for (int m = 0; m < q; ++m) g[m] = d.G[d.VecRow(i, m) + (j - i - 1)];
+            for (int m = 0; m < q; ++m) g[m] = x[d.At(i, j, kGrad + m)];
             double lam = 0, bet = 0, vq = 0, viol = 0, bad = 0;
             for (int k = kb; k < k1; ++k) {
                 const Terms<double> r = CarefulTerms(d, i, j, k, d.s[i] * d.s[j] * d.s[k]);
-                const size_t ik = d.Pair(i, k), jk = d.Pair(j, k);
                 lam += r.cij;
                 bet += r.bij;
                 vq += r.vq;
                 viol += r.viol;
                 bad += r.bad;
-                d.lam[ik] += r.cik;
-                d.bet[ik] += r.bik;
-                d.lam[jk] += r.cjk;
-                d.bet[jk] += r.bjk;
-                part.rho[k] += r.vq;
+                x[d.At(i, k, kLam)] += r.cik;
+                x[d.At(i, k, kBet)] += r.bik;
+                x[d.At(j, k, kLam)] += r.cjk;
+                x[d.At(j, k, kBet)] += r.bjk;
+                part.recs[part.Rec(k, 0)] += r.vq;
                 for (int m = 0; m < q; ++m) {
-                    const size_t xi = d.VecRow(i, m) + (k - i - 1), xj = d.VecRow(j, m) + (k - j - 1);
-                    const double x = d.G[xi], y = d.G[xj];
-                    acc[m] += r.kA * x + r.kB * y;
-                    acc[q + m] += r.cik * x;
-                    acc[2 * q + m] += r.cjk * y;
-                    d.U[xi] += r.kC * y;
-                    part.rec[static_cast<size_t>(m) * n + k] += r.cij * g[m];
+                    const double gx = x[d.At(i, k, kGrad + m)], gy = x[d.At(j, k, kGrad + m)];
+                    acc[m] += r.kA * gx + r.kB * gy;
+                    acc[q + m] += r.cik * gx;
+                    acc[2 * q + m] += r.cjk * gy;
+                    x[d.At(i, k, kGrad + q + m)] += r.kC * gy;
+                    part.recs[part.Rec(k, 1 + m)] += r.cij * g[m];
                 }
             }
             part.lamP[static_cast<size_t>(b) * n + j] += lam;
             part.betP[static_cast<size_t>(b) * n + j] += bet;
             for (int m = 0; m < q; ++m) {
                 part.UP[(static_cast<size_t>(b) * q + m) * n + j] += acc[m];
-                part.rec[static_cast<size_t>(m) * n + j] += acc[q + m];
-                part.rec[static_cast<size_t>(m) * n + i] += acc[2 * q + m];
+                part.recs[part.Rec(j, 1 + m)] += acc[q + m];
+                part.recs[part.Rec(i, 1 + m)] += acc[2 * q + m];
             }
-            part.rho[i] += vq;
-            part.rho[j] += vq;
+            part.recs[part.Rec(i, 0)] += vq;
+            part.recs[part.Rec(j, 0)] += vq;
             part.lu += vq;
             part.viol += viol;
             if (bad != 0) {
@@ -388,47 +415,14 @@ bool RunPart(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
     if (k1 > n) k1 = n;
     const PairFn run = d.anyZeroRoot ? PickPairRun<true>(d.q) : PickPairRun<false>(d.q);
     if (!run) return RunPartWide(d, i0, i1, k0, k1, part);
-    PairCtx c;
-    c.d = &d;
-    c.n = static_cast<size_t>(n);
     for (int j = i0 + 1; j + 1 < k1; ++j) {
         const int kb = std::max(k0, j + 1);
         if (kb >= k1) continue;
-        const int len = k1 - kb;
-        const size_t jb = d.Pair(j, kb);
-        c.j = j;
-        c.kb = kb;
-        c.d3 = d.dist.data() + jb;
-        c.R3 = d.R.data() + jb;
-        c.I3 = d.I.data() + jb;
-        c.lamJ = d.lam.data() + jb;
-        c.betJ = d.bet.data() + jb;
-        c.sk = d.s + kb;
-        c.rho = part.rho.data() + kb;
-        c.rk = part.rec.data() + kb;
-        c.g3 = d.G.data() + d.VecRow(j, 0) + (kb - j - 1);
-        c.strideJ = static_cast<size_t>(d.Len(j));
-        const int iEnd = std::min(i1, j);
-        for (int i = i0; i < iEnd; ++i) {
-            const size_t ib = d.Pair(i, kb), ij = d.Pair(i, j);
-            c.i = i;
-            c.d2 = d.dist.data() + ib;
-            c.R2 = d.R.data() + ib;
-            c.I2 = d.I.data() + ib;
-            c.lamI = d.lam.data() + ib;
-            c.betI = d.bet.data() + ib;
-            c.g2 = d.G.data() + d.VecRow(i, 0) + (kb - i - 1);
-            c.uik = d.U.data() + d.VecRow(i, 0) + (kb - i - 1);
-            c.strideI = static_cast<size_t>(d.Len(i));
-            c.d1 = d.dist[ij];
-            c.R1 = d.R[ij];
-            c.I1 = d.I[ij];
-            c.sij = d.s[i] * d.s[j];
-            if (!run(c, len, i - i0, part)) {
+        for (int i = i0; i < std::min(i1, j); ++i)
+            if (!run(d, i, j, kb, k1, i - i0, part)) {
                 part.failed = true;
                 return false;
             }
-        }
     }
     return true;
 }

@@ -12,36 +12,47 @@
 namespace zelk {
 namespace detail {
 
-// Pair data of the derivative pass, upper triangle packed by rows: the pairs (r, c), c > r,
-// of row r are at off[r] + (c - r - 1). Per-pair vectors (q entries) are stored by
-// component: entry m of pair (r, c) is at q * off[r] + m * (n - 1 - r) + (c - r - 1), so
-// that row r's entries for a run of c are contiguous.
+// Pair data of the derivative pass, the upper triangle by rows in blocks of kBlock
+// columns: block b of row r holds, for the columns c = kBlock b .. kBlock b + kBlock - 1, the
+// fields dist, R, I, lam, bet, G_0..G_{q-1}, U_0..U_{q-1}, each as kBlock doubles. Row r
+// stores its blocks from the one of column r + 1 on; the columns of those blocks outside
+// the triangle (c <= r, c >= n) are padding and stay 0.
+constexpr int kBlock = 8;
+enum Field { kDist = 0, kRoot = 1, kInvRoot = 2, kLam = 3, kBet = 4, kGrad = 5 };
+
 struct PassData {
     int n = 0, q = 0;
-    const double* s = nullptr;  // sample weights
-    std::vector<size_t> off;
-    std::vector<double> dist;   // the distances the triples are classified by
-    std::vector<double> R, I;   // root of the pair's squared distance at v, and 1/root (0 for 0)
-    std::vector<double> G;      // gradient of the squared distance in v (vector per pair)
-    std::vector<double> lam;    // coefficient of the pair's Hessian and gradient
-    std::vector<double> bet;    // coefficient of the pair's g g'
-    std::vector<double> U;      // cross terms: the pair's H gets g U' + U g'
-    bool anyZeroRoot = false;   // some pair's root is 0 (its triples need the careful terms)
+    int fields = 0;       // 5 + 2 q
+    int blocks = 0;       // blocks of a whole row
+    std::vector<double> s;  // sample weights, padded with 0 to blocks * kBlock
+    std::vector<size_t> rowOff;
+    std::vector<double> data;
+    bool anyZeroRoot = false;  // some pair's root is 0 (its triples need the careful terms)
 
-    size_t Pair(int r, int c) const { return off[r] + static_cast<size_t>(c - r - 1); }
-    int Len(int r) const { return n - 1 - r; }
-    // Component m of row r's vectors, indexed by c - r - 1.
-    size_t VecRow(int r, int m) const {
-        return static_cast<size_t>(q) * off[r] + static_cast<size_t>(m) * Len(r);
+    int FirstBlock(int r) const { return (r + 1) / kBlock; }
+    // Index of field f (kGrad + m for G_m, kGrad + q + m for U_m) of the pair (r, c), c > r.
+    size_t At(int r, int c, int f) const {
+        return rowOff[r] + (static_cast<size_t>(c / kBlock - FirstBlock(r)) * fields + f) * kBlock +
+               c % kBlock;
     }
+    // Start of block b of row r.
+    size_t Block(int r, int b) const {
+        return rowOff[r] + static_cast<size_t>(b - FirstBlock(r)) * fields * kBlock;
+    }
+    void Layout(int n, int q);
 };
 
 // What one part of the triple loop writes besides the columns it owns (see DerivativePass):
 // sums per record, kept per part for the whole pass, and the partial sums of the pairs
 // (i, j) of the current block of first records, added to the pairs at the block's end.
 struct PartState {
-    std::vector<double> rec;   // q x n: gradient terms of the pairs opposite each record
-    std::vector<double> rho;   // n: sums of the violating triples' terms
+    // Per record r, in blocks like a row (kBlock records, fields rho and rec_0..rec_{q-1}):
+    // the sum of the violating triples' terms, the gradient terms of the pairs opposite r.
+    std::vector<double> recs;
+    size_t Rec(int r, int f) const {
+        return (static_cast<size_t>(r / kBlock) * fieldsRec + f) * kBlock + r % kBlock;
+    }
+    int fieldsRec = 1;
     double lu = 0, viol = 0;
     // Current block: row b = i - i0; lamP/betP b * n + j, UP (b * q + m) * n + j.
     std::vector<double> lamP, betP, UP;
