@@ -253,14 +253,17 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     const double P = s.P;
     const detail::PassData& d = s.d;
     const bool havePairs = s.pairsReady;
-    // Per owner row x: the gradient sum and the Hessian sum of its pairs.
+    // Per owner row x: the gradient sum and the Hessian sum of its pairs (lam H in the
+    // pair-Hessian sum, the rest whole).
     std::vector<double> gRow(static_cast<size_t>(n) * q, 0.0);
     std::vector<double> hRow(static_cast<size_t>(n) * q * q, 0.0);
+    std::vector<detail::HessianSum> hSum(n);
     std::vector<unsigned char> bad(n, 0);
     if (havePairs && q > 0)
         ParallelFor(0, n, [&](int x) {
-            std::vector<double> H(static_cast<size_t>(q) * q), g(q), gp(q), u(q);
-            double comps[5];
+            std::vector<double> gp(q), u(q);
+            detail::HessianSum& hx = hSum[x];
+            hx.Init(q);
             double* gs = gRow.data() + static_cast<size_t>(x) * q;
             double* hs = hRow.data() + static_cast<size_t>(x) * q * q;
             for (int z = x + 1; z < n; ++z) {
@@ -273,18 +276,15 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
                     any = any || u[a] != 0;
                 }
                 if (!any) continue;
-                if (lam != 0 && !detail::PairEval(s.pb, s.prm, x, z, comps, g.data(), H.data())) {
+                if (lam != 0 && !detail::PairHessianInto(s.pb, s.prm, x, z, lam, hx)) {
                     bad[x] = 1;
                     return;
                 }
                 for (int a = 0; a < q; ++a) {
                     gs[a] += lam * gp[a];
                     double* hr = hs + static_cast<size_t>(a) * q;
-                    for (int b = 0; b < q; ++b) {
-                        double h = bet * gp[a] * gp[b] + (gp[a] * u[b] + u[a] * gp[b]);
-                        if (lam != 0) h += lam * H[static_cast<size_t>(a) * q + b];
-                        hr[b] += h;
-                    }
+                    for (int b = 0; b < q; ++b)
+                        hr[b] += bet * gp[a] * gp[b] + (gp[a] * u[b] + u[a] * gp[b]);
                 }
             }
         });
@@ -294,10 +294,14 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
             return;
         }
     std::vector<double> G(q, 0.0), Hq(static_cast<size_t>(q) * q, 0.0);
+    detail::HessianSum lamH;
+    lamH.Init(q);
     for (int x = 0; x < n; ++x) {
         for (int a = 0; a < q; ++a) G[a] += gRow[static_cast<size_t>(x) * q + a];
         for (size_t a = 0; a < Hq.size(); ++a) Hq[a] += hRow[static_cast<size_t>(x) * q * q + a];
+        if (havePairs && q > 0) lamH.Add(hSum[x]);
     }
+    lamH.AddTo(s.prm, Hq.data());
     double SQ = 0, viol2 = 0;
     std::vector<double> rho(n, 0.0), recW(n, 0.0);
     for (const auto& part : s.parts) {

@@ -17,6 +17,25 @@ namespace detail {
 bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5], double* grad,
               double* hess);
 
+// A sum of weighted pair Hessians, kept in parts that cost O(q) per pair where the terms
+// share the gradient of V (2 v) or are diagonal; only the outer products within one type's
+// variables are kept whole. AddTo expands it into a q x q row-major matrix.
+struct HessianSum {
+    int q = 0;
+    std::vector<double> full;   // q x q: outer products within one type's variables
+    std::vector<double> diag;   // q: diagonal terms
+    std::vector<double> withV;  // q: u, for u gV' + gV u'
+    double sV = 0;              // for gV gV'
+    double sI = 0;              // for the identity
+    void Init(int q);
+    void Add(const HessianSum& o);
+    void AddTo(const Params& prm, double* H) const;
+};
+// Adds w times the Hessian of D^2(i, j) in the free parameters to sum. False on the type-A
+// divide by zero.
+bool PairHessianInto(const Problem& pb, const Params& prm, int i, int j, double w,
+                     HessianSum& sum);
+
 // Ultrametric violation of the triple with distances dij, dik, djk (i < j < k).
 inline bool Violates(double dij, double dik, double djk) {
     return std::max(dik, djk) + 1e-8 < dij || std::max(dij, djk) + 1e-8 < dik ||

@@ -1,5 +1,6 @@
 // Distance components of one record pair and the exact derivatives of the pair's squared
 // distance in the free parameters v_1..v_{p-1} (v_p = 1, V = sum of v^2).
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -35,12 +36,81 @@ void AddChain(const ChainTerms& c, int q, const double* g1, const double* d1, co
     }
 }
 
+// The terms of one component's Hessian, weighted by w, into the parts of a HessianSum; the
+// type's variables are [f, f + cnt) (those below q).
+void AddChainToSum(const ChainTerms& c, int f, int cnt, int q, const double* g1, const double* d1,
+                   const double* g2, double w, detail::HessianSum& h) {
+    const int lo = f, hi = std::min(f + cnt, q);
+    h.sI += w * 2.0 * c.GV;
+    h.sV += w * c.GVV;
+    for (int m = lo; m < hi; ++m) {
+        h.diag[m] += w * c.G1 * d1[m];
+        h.withV[m] += w * (c.G1V * g1[m] + c.G2V * g2[m]);
+    }
+    if (c.G11 == 0 && c.G22 == 0 && c.G12 == 0) return;
+    for (int m = lo; m < hi; ++m) {
+        double* row = h.full.data() + static_cast<size_t>(m) * q;
+        for (int l = lo; l < hi; ++l)
+            row[l] += w * (c.G11 * g1[m] * g1[l] + c.G22 * g2[m] * g2[l] +
+                           c.G12 * (g1[m] * g2[l] + g2[m] * g1[l]));
+    }
+}
+
+bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double comps[5],
+                  double* grad, double* hess, detail::HessianSum* hsum, double w);
+
 }  // namespace
 
 namespace detail {
 
+void HessianSum::Init(int q_) {
+    q = q_;
+    full.assign(static_cast<size_t>(q) * q, 0.0);
+    diag.assign(q, 0.0);
+    withV.assign(q, 0.0);
+    sV = sI = 0;
+}
+
+void HessianSum::Add(const HessianSum& o) {
+    for (size_t x = 0; x < full.size(); ++x) full[x] += o.full[x];
+    for (int m = 0; m < q; ++m) {
+        diag[m] += o.diag[m];
+        withV[m] += o.withV[m];
+    }
+    sV += o.sV;
+    sI += o.sI;
+}
+
+void HessianSum::AddTo(const Params& prm, double* H) const {
+    for (int m = 0; m < q; ++m) {
+        const double gm = 2.0 * prm.v[m];
+        double* row = H + static_cast<size_t>(m) * q;
+        row[m] += diag[m] + sI;
+        for (int l = 0; l < q; ++l) {
+            const double gl = 2.0 * prm.v[l];
+            row[l] += full[static_cast<size_t>(m) * q + l] + (withV[m] * gl + gm * withV[l]) +
+                      sV * gm * gl;
+        }
+    }
+}
+
+bool PairHessianInto(const Problem& pb, const Params& prm, int i, int j, double w,
+                     HessianSum& sum) {
+    double comps[5];
+    return PairEvalImpl(pb, prm, i, j, comps, nullptr, nullptr, &sum, w);
+}
+
 bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5], double* grad,
               double* hess) {
+    return PairEvalImpl(pb, prm, i, j, comps, grad, hess, nullptr, 0.0);
+}
+
+}  // namespace detail
+
+namespace {
+
+bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double comps[5],
+                  double* grad, double* hess, detail::HessianSum* hsum, double w) {
     const int p = pb.p;
     const int q = p > 0 ? p - 1 : 0;
     for (int t = 0; t < 5; ++t) comps[t] = 0;
@@ -48,7 +118,7 @@ bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5
         for (int m = 0; m < q; ++m) grad[m] = 0;
     if (hess)
         for (int m = 0; m < q * q; ++m) hess[m] = 0;
-    const bool deriv = grad || hess;
+    const bool deriv = grad || hess || hsum;
     const double V = prm.V;
     const double* v = prm.v.data();
     const double* e = pb.e.data();
@@ -143,12 +213,13 @@ bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5
             c.G12 = -G1D;
             c.G1V = G1D * DV;
         }
-        if (deriv) AddChain(c, q, g1, d1, g2, gV, grad, hess);
+        if (grad || hess) AddChain(c, q, g1, d1, g2, gV, grad, hess);
+        if (hsum) AddChainToSum(c, f, cnt, q, g1, d1, g2, w, *hsum);
     }
     return true;
 }
 
-}  // namespace detail
+}  // namespace
 
 bool PairComponents(const Problem& pb, const Params& prm, int i, int j, double out[5]) {
     return detail::PairEval(pb, prm, i, j, out, nullptr, nullptr);

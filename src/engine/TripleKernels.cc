@@ -76,10 +76,10 @@ ZELK_HOT Class<T> Classify(T d1, T d2, T d3) {
     const T mx = Max(mij, d1);
     const T m0 = mx - d1, m1 = mx - d2, m2 = mx - d3;
     const T top = Max(Max(m0, m1), m2);
-    const T x0 = top - m0, x1 = top - m1, x2 = top - m2;
-    const auto f0 = And(Lt(x0, eps), Lt(-eps, x0));
-    const auto f1 = And(Lt(x1, eps), Lt(-eps, x1));
-    const auto f2 = And(Lt(x2, eps), Lt(-eps, x2));
+    // top is the largest m, so top - m is never negative: |top - m| < eps is top - m < eps.
+    const auto f0 = Lt(top - m0, eps);
+    const auto f1 = Lt(top - m1, eps);
+    const auto f2 = Lt(top - m2, eps);
     Class<T> c;
     c.e0 = f0;
     c.e1 = And(Not(f0), f1);
@@ -110,9 +110,10 @@ ZELK_HOT Terms<T> TripleTerms(T d1, T d2, T d3, T R1, T I1, T R2, T I2, T R3, T 
     const T ra = Sel(c.e0, R2, R1), ia = Sel(c.e0, I2, I1);
     const T rb = Sel(c.e2, R2, R3), ib = Sel(c.e2, I2, I3);
     const T ca = vw * (one - rb * ia), cb = vw * (one - ra * ib);
-    const T caa = vw * 0.5 * rb * (ia * ia * ia);
-    const T cbb = vw * 0.5 * ra * (ib * ib * ib);
-    const T kab = -0.5 * vw * ia * ib;
+    const T h = vw * 0.5;
+    const T caa = h * rb * (ia * ia * ia);
+    const T cbb = h * ra * (ib * ib * ib);
+    const T kab = -h * ia * ib;
     Terms<T> r;
     r.vq = vw * (ra - rb) * (ra - rb);
     r.cij = Sel(c.e0, zero, ca);
@@ -303,6 +304,7 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part) 
         double* pj = base + d.Block(j, B0);
         double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
         double* c = coef;
+#pragma GCC unroll 2
         for (int B = B0; B <= B1; ++B) {
             FirstStep<Q, M1, Careful>(d, i, j, B, pi, pj, pr, c, g, d1, R1, I1, sij, a);
             pi += F * kBlock;
