@@ -6,6 +6,10 @@
 #include <limits>
 #include <vector>
 
+#ifdef __AVX512F__
+#include <immintrin.h>
+#endif
+
 #include "engine/EngineDetail.h"
 #include "engine/TripleKernels.h"
 
@@ -29,8 +33,6 @@ namespace {
 // compiled for them, pairs of AVX2 or four SSE2 registers otherwise). Whole vectors of k first, then the rest one by one.
 constexpr int kLanes = kBlock;
 typedef double Vd __attribute__((vector_size(8 * kLanes)));
-typedef long long Vm __attribute__((vector_size(8 * kLanes)));
-
 inline Vd Load(const double* p) {
     Vd v;
     __builtin_memcpy(&v, p, sizeof v);
@@ -39,17 +41,29 @@ inline Vd Load(const double* p) {
 inline void Store(double* p, Vd v) { __builtin_memcpy(p, &v, sizeof v); }
 inline Vd Splat(double x) { return Vd{} + x; }
 inline double Sel(bool m, double a, double b) { return m ? a : b; }
-inline Vd Sel(Vm m, Vd a, Vd b) { return m ? a : b; }
 inline bool Lt(double a, double b) { return a < b; }
-inline Vm Lt(Vd a, Vd b) { return a < b; }
 inline bool Eq(double a, double b) { return a == b; }
-inline Vm Eq(Vd a, Vd b) { return a == b; }
 inline bool Not(bool m) { return !m; }
-inline Vm Not(Vm m) { return ~m; }
 inline bool And(bool a, bool b) { return a && b; }
-inline Vm And(Vm a, Vm b) { return a & b; }
 inline bool Or(bool a, bool b) { return a || b; }
+#ifdef __AVX512F__
+// Lane masks in the mask registers: compares and blends without converting masks.
+typedef __mmask8 Vm;
+inline Vd Sel(Vm m, Vd a, Vd b) { return _mm512_mask_blend_pd(m, b, a); }
+inline Vm Lt(Vd a, Vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+inline Vm Eq(Vd a, Vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
+inline Vm Not(Vm m) { return static_cast<Vm>(~m); }
+inline Vm And(Vm a, Vm b) { return static_cast<Vm>(a & b); }
+inline Vm Or(Vm a, Vm b) { return static_cast<Vm>(a | b); }
+#else
+typedef long long Vm __attribute__((vector_size(8 * kLanes)));
+inline Vd Sel(Vm m, Vd a, Vd b) { return m ? a : b; }
+inline Vm Lt(Vd a, Vd b) { return a < b; }
+inline Vm Eq(Vd a, Vd b) { return a == b; }
+inline Vm Not(Vm m) { return ~m; }
+inline Vm And(Vm a, Vm b) { return a & b; }
 inline Vm Or(Vm a, Vm b) { return a | b; }
+#endif
 inline double Max(double a, double b) { return a > b ? a : b; }
 inline Vd Max(Vd a, Vd b) { return a > b ? a : b; }
 // Lanes added in order: the same sum whatever the compiler does around it.
@@ -223,7 +237,7 @@ ZELK_HOT void FirstStep(const PassData& d, int i, int j, int B, double* pim, dou
     const int k0 = B * kBlock;
     Vd kv;
     for (int l = 0; l < kLanes; ++l) kv[l] = k0 + l;
-    const Vm valid = (kv > Splat(j)) & (kv < Splat(d.n));
+    const Vm valid = And(Lt(Splat(j), kv), Lt(kv, Splat(d.n)));
     const Vd sw = Sel(valid, sij * Load(d.s.data() + k0), Vd{});
     Terms<Vd> r = TripleTerms<Vd>(Splat(d1), Load(pi + kDist * kBlock), Load(pj + kDist * kBlock),
                                   Splat(R1), Splat(I1), Load(pi + kRoot * kBlock),
