@@ -1,6 +1,7 @@
 // Surface scans driven through the real step machine (the Surface command, then the
 // step messages by hand): the default two-variable grid of flower2.dat (1999 points)
-// and the default four-variable grid of flower4.dat (79,079 points).
+// and the default four-variable grid of flower4.dat and of a generated 50-record data set
+// of four continuous variables (79,079 points each).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -57,8 +58,23 @@ std::string CopyToTemp(const char* name) {
     return dst;
 }
 
+// 50 records of four continuous variables drawn at random (nearly every triple violates).
+std::string GeneratedFourContinuous() {
+    char tmpl[] = "/tmp/zelk_bench_surface_XXXXXX";
+    const std::string dst = std::string(mkdtemp(tmpl)) + "/random50.dat";
+    std::ofstream out(dst);
+    out << "C_A\tC_B\tC_C\tC_D\n";
+    unsigned x = 12345;
+    for (int r = 0; r < 50; ++r)
+        for (int k = 0; k < 4; ++k) {
+            x = x * 1103515245u + 12345u;
+            out << 1 + (x >> 8) % 1000 << (k < 3 ? "\t" : "\n");
+        }
+    return dst;
+}
+
 void ScanDefaultGrid(benchmark::State& state, const char* name, int expectPoints) {
-    const std::string data = CopyToTemp(name);
+    const std::string data = name[0] == '/' ? std::string(name) : CopyToTemp(name);
     BenchPlatform pf;
     CZELKDoc doc(pf, false);
     doc.bManualStepping = 1;
@@ -93,7 +109,13 @@ void ScanDefaultGrid(benchmark::State& state, const char* name, int expectPoints
 void BM_SurfaceScan2Vars(benchmark::State& state) { ScanDefaultGrid(state, "flower2.dat", 1999); }
 void BM_SurfaceScan4Vars(benchmark::State& state) { ScanDefaultGrid(state, "flower4.dat", 79079); }
 
+void BM_SurfaceScan4VarsGenerated50(benchmark::State& state) {
+    const std::string data = GeneratedFourContinuous();
+    ScanDefaultGrid(state, data.c_str(), 79079);
+}
+
 BENCHMARK(BM_SurfaceScan2Vars)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SurfaceScan4VarsGenerated50)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_SurfaceScan4Vars)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "engine/Engine.h"
@@ -24,7 +25,13 @@
 namespace zelk {
 
 namespace {
-constexpr int kChunkRecords = 8;  // first records per chunk
+// First records per chunk: more share the streaming of the rows they meet, fewer keep a
+// step short. Depends on n only (the sums' order follows the chunks).
+int ChunkRecordsFor(int n) {
+    if (const char* e = std::getenv("ZELK_CHUNK")) return std::atoi(e);
+    const double per = 16.0e6 / (static_cast<double>(n) * n + 1.0);
+    return std::max(2, std::min(16, static_cast<int>(per)));
+}
 constexpr int kParts = 8;   // parts per chunk
 // Chunks smaller than this run their parts on one thread (the same sums).
 constexpr double kParallelTriples = 40000;
@@ -41,6 +48,7 @@ struct DerivativePass::Impl {
     bool failed = false;
     std::string failText;
     int nextChunk = 0;  // chunks before it have run
+    int chunkRecords = 8;
     detail::PassData d;
     std::vector<detail::PartState> parts;
 
@@ -110,18 +118,21 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
         for (int x = 0; x < n; ++x)
             for (int z = x + 1; z < n; ++z) d.data[d.At(x, z, detail::kDist)] = mDist(x, z);
     s.parts.resize(kParts);
-    for (auto& part : s.parts) part.Init(n, q, kChunkRecords);
+    s.chunkRecords = ChunkRecordsFor(n);
+    for (auto& part : s.parts) part.Init(n, q, s.chunkRecords);
 }
 
 int DerivativePass::NumChunks() const {
     const int n = m->n;
-    return n >= 3 ? (n - 2 + kChunkRecords - 1) / kChunkRecords : 0;
+    const int r = m->chunkRecords;
+    return n >= 3 ? (n - 2 + r - 1) / r : 0;
 }
 
 double DerivativePass::TriplesInChunk(int chunk) const {
     const int n = m->n;
     double t = 0;
-    for (int i = chunk * kChunkRecords; i < std::min((chunk + 1) * kChunkRecords, n - 2); ++i)
+    const int r = m->chunkRecords;
+    for (int i = chunk * r; i < std::min((chunk + 1) * r, n - 2); ++i)
         t += static_cast<double>(n - 1 - i) * (n - 2 - i) / 2.0;
     return t;
 }
@@ -179,7 +190,7 @@ void DerivativePass::Impl::PartBounds(int i0, int i1, int bounds[kParts + 1]) co
 }
 
 bool DerivativePass::Impl::RunChunk(int c) {
-    const int i0 = c * kChunkRecords, i1 = std::min(i0 + kChunkRecords, n - 2);
+    const int i0 = c * chunkRecords, i1 = std::min(i0 + chunkRecords, n - 2);
     int bounds[kParts + 1];
     PartBounds(i0, i1, bounds);
     const detail::KernelTable& kern = detail::Kernels();

@@ -31,7 +31,13 @@ namespace {
 // Lanes: the triple terms are written once for a plain double and for a vector of
 // kLanes doubles, one block of columns (GCC's vector extension: AVX-512 registers where
 // compiled for them, pairs of AVX2 or four SSE2 registers otherwise). Whole vectors of k first, then the rest one by one.
-constexpr int kLanes = kBlock;
+#if defined(__AVX512F__)
+constexpr int kLanes = 8;  // a whole block in one vector
+#elif defined(__AVX2__)
+constexpr int kLanes = 4;  // a block in two vectors
+#else
+constexpr int kLanes = 2;  // the width of the baseline vector registers
+#endif
 typedef double Vd __attribute__((vector_size(8 * kLanes)));
 inline Vd Load(const double* p) {
     Vd v;
@@ -228,13 +234,12 @@ ZELK_HOT void VectorStep(double* pim, const double* pj, double* __restrict pr, c
 // the vector updates need go to coef, for the sweeps over the other components (a few
 // components at a time keep the sums in registers). Careful: some root is 0.
 template <int Q, int M1, bool Careful>
-ZELK_HOT void FirstStep(const PassData& d, int i, int j, int B, double* pim, double* pjm,
+ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, double* pjm,
                         double* __restrict pr, double* __restrict coef,
                         const double* g, double d1, double R1, double I1, double sij,
                         PairAcc<Q>& a) {
     const double* pi = pim;
     const double* pj = pjm;
-    const int k0 = B * kBlock;
     Vd kv;
     for (int l = 0; l < kLanes; ++l) kv[l] = k0 + l;
     const Vm valid = And(Lt(Splat(j), kv), Lt(kv, Splat(d.n)));
@@ -283,8 +288,10 @@ ZELK_HOT void LaterSweeps(PassData& d, PartState& part, int i, int j, int B0, in
     double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
     for (int B = B0; B <= B1; ++B) {
         const double* c = coef + static_cast<size_t>(B - B0) * kCoefs * kBlock;
-        VectorStep<Q, M0, M1>(pi, pj, pr, g, Load(c), Load(c + kBlock), Load(c + 2 * kBlock),
-                              Load(c + 3 * kBlock), Load(c + 4 * kBlock), Load(c + 5 * kBlock), a);
+        for (int h = 0; h < kBlock; h += kLanes)
+            VectorStep<Q, M0, M1>(pi + h, pj + h, pr + h, g, Load(c + h), Load(c + kBlock + h),
+                                  Load(c + 2 * kBlock + h), Load(c + 3 * kBlock + h),
+                                  Load(c + 4 * kBlock + h), Load(c + 5 * kBlock + h), a);
         pi += F * kBlock;
         pj += F * kBlock;
         pr += FR * kBlock;
@@ -320,7 +327,9 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part) 
         double* c = coef;
 #pragma GCC unroll 2
         for (int B = B0; B <= B1; ++B) {
-            FirstStep<Q, M1, Careful>(d, i, j, B, pi, pj, pr, c, g, d1, R1, I1, sij, a);
+            for (int h = 0; h < kBlock; h += kLanes)
+                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, pi + h, pj + h, pr + h, c + h, g,
+                                          d1, R1, I1, sij, a);
             pi += F * kBlock;
             pj += F * kBlock;
             pr += FR * kBlock;
