@@ -85,7 +85,12 @@ void detail::PassData::Layout(int n_, int q_) {
         rowOff[r] = at;
         at += static_cast<size_t>(blocks - FirstBlock(r)) * fields * kBlock;
     }
-    data.assign(at, 0.0);
+    data.resize(at);
+    ParallelFor(0, n, [this](int r) {
+        const size_t end = r + 1 < n ? rowOff[r + 1] : data.size();
+        std::fill(data.begin() + static_cast<std::ptrdiff_t>(rowOff[r]),
+                  data.begin() + static_cast<std::ptrdiff_t>(end), 0.0);
+    });
 }
 
 DerivativePass::DerivativePass() : m(new Impl) {}
@@ -115,8 +120,9 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     d.s.assign(static_cast<size_t>(d.blocks) * detail::kBlock, 0.0);
     for (int r = 0; r < n; ++r) d.s[r] = s.pb.s[r];
     if (mDist.Rows() >= n && mDist.Cols() >= n)
-        for (int x = 0; x < n; ++x)
+        ParallelFor(0, n, [&](int x) {
             for (int z = x + 1; z < n; ++z) d.data[d.At(x, z, detail::kDist)] = mDist(x, z);
+        });
     s.parts.resize(kParts);
     s.chunkRecords = ChunkRecordsFor(n);
     for (auto& part : s.parts) part.Init(n, q, s.chunkRecords);

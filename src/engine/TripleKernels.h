@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace zelk {
@@ -18,6 +20,24 @@ namespace detail {
 // stores its blocks from the one of column r + 1 on; the columns of those blocks outside
 // the triangle (c <= r, c >= n) are padding and stay 0.
 constexpr int kBlock = 8;
+
+// A vector that leaves new elements uninitialised (the pass fills its rows side by side).
+template <class T>
+struct UninitAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitAllocator<U>;
+    };
+    UninitAllocator() = default;
+    template <class U>
+    UninitAllocator(const UninitAllocator<U>&) {}
+    template <class U>
+    void construct(U*) {}
+    template <class U, class... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
 enum Field { kDist = 0, kRoot = 1, kInvRoot = 2, kLam = 3, kBet = 4, kGrad = 5 };
 
 struct PassData {
@@ -26,7 +46,7 @@ struct PassData {
     int blocks = 0;       // blocks of a whole row
     std::vector<double> s;  // sample weights, padded with 0 to blocks * kBlock
     std::vector<size_t> rowOff;
-    std::vector<double> data;
+    std::vector<double, UninitAllocator<double>> data;  // rows zeroed by Layout
     bool anyZeroRoot = false;  // some pair's root is 0 (its triples need the careful terms)
 
     int FirstBlock(int r) const { return (r + 1) / kBlock; }

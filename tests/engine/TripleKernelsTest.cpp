@@ -214,3 +214,4 @@ TEST(TripleKernels, PartsSideBySideGiveTheSameBitsForAnyThreadCount) {
     }
     SetEngineThreads(0);
 }
+
