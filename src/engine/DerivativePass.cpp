@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "engine/Engine.h"
@@ -28,8 +27,7 @@ namespace {
 // First records per chunk: more share the streaming of the rows they meet, fewer keep a
 // step short. Depends on n only (the sums' order follows the chunks).
 int ChunkRecordsFor(int n) {
-    if (const char* e = std::getenv("ZELK_CHUNK")) return std::atoi(e);
-    const double per = 16.0e6 / (static_cast<double>(n) * n + 1.0);
+    const double per = 32.0e6 / (static_cast<double>(n) * n + 1.0);
     return std::max(2, std::min(16, static_cast<int>(per)));
 }
 constexpr int kParts = 8;   // parts per chunk
@@ -285,7 +283,8 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
             double* hs = hRow.data() + static_cast<size_t>(x) * q * q;
             for (int z = x + 1; z < n; ++z) {
                 const double* e = d.data.data() + d.At(x, z, 0);
-                const double lam = e[detail::kLam * detail::kBlock], bet = e[detail::kBet * detail::kBlock];
+                const double lam = e[detail::kLam * detail::kBlock];
+                const double bet = e[detail::kBet * detail::kBlock];
                 bool any = lam != 0 || bet != 0;
                 for (int a = 0; a < q; ++a) {
                     gp[a] = e[(detail::kGrad + a) * detail::kBlock];

@@ -54,26 +54,6 @@ inline int Smallest(double dij, double dik, double djk) {
     return -1;
 }
 
-// Violates and Smallest in one branch-free pass, for the hot loops: viol, and which of
-// ij (e0), ik (e1), jk (e2) first agrees with the smallest distance within 1e-8.
-struct TripleClass {
-    bool viol, e0, e1, e2;
-};
-inline TripleClass ClassifyTriple(double dij, double dik, double djk) {
-    const double mij = dik > djk ? dik : djk, mik = dij > djk ? dij : djk,
-                 mjk = dij > dik ? dij : dik;
-    const double mx = mij > dij ? mij : dij;
-    const double m0 = mx - dij, m1 = mx - dik, m2 = mx - djk;
-    const double t01 = m0 > m1 ? m0 : m1;
-    const double top = t01 > m2 ? t01 : m2;
-    // Bitwise operators, not && and ||: no branch, so loops over triples vectorise.
-    const bool e0 = std::fabs(top - m0) < 1e-8;
-    const bool e1 = !e0 & (std::fabs(top - m1) < 1e-8);
-    const bool e2 = !e0 & !e1 & (std::fabs(top - m2) < 1e-8);
-    const bool viol = (mij + 1e-8 < dij) | (mik + 1e-8 < dik) | (mjk + 1e-8 < djk);
-    return {viol, e0, e1, e2};
-}
-
 // Coefficients of the triple term q = (sqrt(Da2) - sqrt(Db2))^2 in the squared distances:
 //   grad q = ca ga + cb gb
 //   hess q = ca Ha + cb Hb + cab (ga gb' + gb ga') + caa ga ga' + cbb gb gb'.

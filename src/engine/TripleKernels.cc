@@ -28,9 +28,9 @@ namespace {
 
 #define ZELK_HOT inline __attribute__((always_inline))
 
-// Lanes: the triple terms are written once for a plain double and for a vector of
-// kLanes doubles, one block of columns (GCC's vector extension: AVX-512 registers where
-// compiled for them, pairs of AVX2 or four SSE2 registers otherwise). Whole vectors of k first, then the rest one by one.
+// Lanes: the triple terms are written once for a plain double and for a vector of kLanes
+// doubles (GCC's vector extension): a block of columns is one AVX-512 vector, two AVX2
+// vectors or four baseline ones.
 #if defined(__AVX512F__)
 constexpr int kLanes = 8;  // a whole block in one vector
 #elif defined(__AVX2__)
@@ -83,8 +83,8 @@ inline double Sum(Vd x) {
 template <class T>
 using MaskOf = decltype(Lt(T{}, T{}));
 
-// ClassifyTriple in lanes (the same answers): the violation and which of ij (e0), ik (e1),
-// jk (e2) first agrees with the smallest distance within 1e-8.
+// Violates and Smallest in lanes (the same answers): the violation and which of ij (e0),
+// ik (e1), jk (e2) first agrees with the smallest distance within 1e-8.
 template <class T>
 struct Class {
     MaskOf<T> viol, e0, e1, e2;
@@ -157,7 +157,8 @@ Terms<double> CarefulTerms(const PassData& d, int i, int j, int k, double sw) {
     const size_t ij = d.At(i, j, 0), ik = d.At(i, k, 0), jk = d.At(j, k, 0);
     const double* x = d.data.data();
     const double d1 = x[ij], d2 = x[ik], d3 = x[jk];
-    const double R1 = x[ij + kRoot * kBlock], R2 = x[ik + kRoot * kBlock], R3 = x[jk + kRoot * kBlock];
+    const double R1 = x[ij + kRoot * kBlock], R2 = x[ik + kRoot * kBlock],
+                 R3 = x[jk + kRoot * kBlock];
     Terms<double> r = TripleTerms<double>(d1, d2, d3, R1, x[ij + kInvRoot * kBlock], R2,
                                           x[ik + kInvRoot * kBlock], R3, x[jk + kInvRoot * kBlock],
                                           sw, true);
