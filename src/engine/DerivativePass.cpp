@@ -169,7 +169,7 @@ bool DerivativePass::Impl::BuildPairs() {
     return true;
 }
 
-// Splits the last records k of the chunk's triples into parts of about equal work.
+// Splits the last records k of the chunk's triples into parts of decreasing work.
 void DerivativePass::Impl::PartBounds(int i0, int i1, int bounds[kParts + 1]) const {
     const int kLo = i0 + 2;
     std::vector<int64_t> cum(static_cast<size_t>(n - kLo + 1), 0);
@@ -181,10 +181,16 @@ void DerivativePass::Impl::PartBounds(int i0, int i1, int bounds[kParts + 1]) co
         total += c;
         cum[k - kLo + 1] = total;
     }
+    // Shares falling from the first part to the last (kParts + 2 down to 3): the threads
+    // take the parts in order, largest first, so the last ones to finish are small.
+    int64_t shares[kParts], shareSum = 0;
+    for (int p = 0; p < kParts; ++p) shareSum += shares[p] = kParts + 2 - p;
     bounds[0] = kLo;
     int k = kLo;
+    int64_t before = 0;
     for (int p = 1; p < kParts; ++p) {
-        const int64_t goal = total * p / kParts;
+        before += shares[p - 1];
+        const int64_t goal = total * before / shareSum;
         while (k < n && cum[k - kLo + 1] < goal) ++k;
         // Parts own whole blocks of columns.
         const int up = (k + detail::kBlock - 1) / detail::kBlock * detail::kBlock;
@@ -212,24 +218,30 @@ bool DerivativePass::Impl::RunChunk(int c) {
     }
     for (const auto& part : parts)
         if (part.failed) return false;
-    // The partial sums of the pairs (i, j), in part order.
+    // The partial sums of the pairs (i, j), in part order; row i's blocks in turn.
+    using detail::kBlock;
     ParallelFor(i0, i1, [&](int i) {
         const int b = i - i0;
         for (auto& part : parts) {
             double* lp = part.lamP.data() + static_cast<size_t>(b) * n;
             double* bp = part.betP.data() + static_cast<size_t>(b) * n;
             const int jEnd = std::min(part.touched, n);
-            for (int j = i + 1; j < jEnd; ++j) {
-                const size_t e = d.At(i, j, 0);
-                d.data[e + detail::kLam * detail::kBlock] += lp[j];
-                d.data[e + detail::kBet * detail::kBlock] += bp[j];
-                lp[j] = bp[j] = 0;
-            }
-            for (int mm = 0; mm < q; ++mm) {
-                double* up = part.UP.data() + (static_cast<size_t>(b) * q + mm) * n;
-                for (int j = i + 1; j < jEnd; ++j) {
-                    d.data[d.At(i, j, detail::kGrad + q + mm)] += up[j];
-                    up[j] = 0;
+            for (int B = d.FirstBlock(i); B * kBlock < jEnd; ++B) {
+                double* e = d.data.data() + d.Block(i, B);
+                const int j0 = std::max(i + 1, B * kBlock), j1 = std::min(jEnd, (B + 1) * kBlock);
+                for (int j = j0; j < j1; ++j) {
+                    const int l = j - B * kBlock;
+                    e[detail::kLam * kBlock + l] += lp[j];
+                    e[detail::kBet * kBlock + l] += bp[j];
+                    lp[j] = bp[j] = 0;
+                }
+                for (int mm = 0; mm < q; ++mm) {
+                    double* up = part.UP.data() + (static_cast<size_t>(b) * q + mm) * n;
+                    double* u = e + (detail::kGrad + q + mm) * kBlock;
+                    for (int j = j0; j < j1; ++j) {
+                        u[j - B * kBlock] += up[j];
+                        up[j] = 0;
+                    }
                 }
             }
         }

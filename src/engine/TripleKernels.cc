@@ -241,8 +241,8 @@ ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, do
                         PairAcc<Q>& a) {
     const double* pi = pim;
     const double* pj = pjm;
-    Vd kv;
-    for (int l = 0; l < kLanes; ++l) kv[l] = k0 + l;
+    static const double kIota[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    const Vd kv = Splat(static_cast<double>(k0)) + Load(kIota);  // the lanes' columns
     const Vm valid = And(Lt(Splat(j), kv), Lt(kv, Splat(d.n)));
     const Vd sw = Sel(valid, sij * Load(d.s.data() + k0), Vd{});
     Terms<Vd> r = TripleTerms<Vd>(Splat(d1), Load(pi + kDist * kBlock), Load(pj + kDist * kBlock),
