@@ -6,12 +6,15 @@
 // j > i, of one record i) and phase 6 on chunks of triples (all triples with one first
 // record). A step takes as many rows or chunks as fit in doc.iStepBudgetMs, and exactly
 // one when doc.bOneItemPerStep is set; the results do not depend on the grouping.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "app/Document.h"
 #include "engine/NrtRun.h"
+#include "engine/Parallel.h"
 #include "results/EndOfRunWrites.h"
 
 namespace zelk {
@@ -114,7 +117,12 @@ void Parameters(CZELKDoc& doc) {
     nrt.mVFree = nrt.mV.Sub(1, p - 1, 1, 1);
     nrt.mCurW = nrt.mStartW;
 
-    for (int t = 0; t < kNumTypes; ++t) *Components(doc.loss, t) = Matrix(n, n, 0.0);
+    // The pair rows overwrite every pair of the components; their storage is kept from one
+    // iteration to the next (the triangle below the diagonal stays 0).
+    for (int t = 0; t < kNumTypes; ++t) {
+        Matrix& c = *Components(doc.loss, t);
+        if (c.Rows() != n || c.Cols() != n) c = Matrix(n, n, 0.0);
+    }
     doc.loss.mDist = Matrix(n, n, 0.0);
     nrt.iPairI = 0;
     nrt.iPairJ = 1;
@@ -132,14 +140,25 @@ void Pairs(CZELKDoc& doc) {
     bool ok = true;
     StepBudget budget(doc);
     int done = 0;
+    // Rows side by side, a few per core at a time (each writes only its own row); one row
+    // per step when the steps are counted one item each.
+    const int batch = doc.bOneItemPerStep ? 1 : 4 * EngineThreads();
+    std::vector<unsigned char> bad(static_cast<size_t>(batch), 0);
     while (nrt.iPairI < n - 1 && budget.More(done)) {
-        if (!ComputePairRow(*nrt.pProblem, prm, nrt.iPairI, comps)) {
-            ok = false;
-            break;
+        const int r0 = nrt.iPairI, r1 = std::min(n - 1, r0 + batch);
+        ParallelFor(r0, r1, [&](int i) {
+            bad[i - r0] = ComputePairRow(*nrt.pProblem, prm, i, comps) ? 0 : 1;
+        });
+        for (int i = r0; i < r1 && ok; ++i) {
+            if (bad[i - r0]) {
+                ok = false;  // the rows before the failing one are done
+                break;
+            }
+            ++nrt.iPairI;
+            nrt.iPairJ = nrt.iPairI + 1;
+            ++done;
         }
-        ++nrt.iPairI;
-        nrt.iPairJ = nrt.iPairI + 1;
-        ++done;
+        if (!ok) break;
     }
     for (int t = 0; t < kNumTypes; ++t) *Components(doc.loss, t) = std::move(comps[t]);
     if (!ok) {
