@@ -30,7 +30,10 @@ int ChunkRecordsFor(int n) {
     const double per = 32.0e6 / (static_cast<double>(n) * n + 1.0);
     return std::max(2, std::min(16, static_cast<int>(per)));
 }
-constexpr int kParts = 8;   // parts per chunk
+// Parts per chunk: enough to keep the cores busy, few enough that each pair's run of
+// last records stays long (a run's set-up costs as much as several triples). Depends on n
+// only (the sums' order follows the parts).
+int PartsFor(int n) { return std::max(4, std::min(16, n / 250)); }
 // Chunks smaller than this run their parts on one thread (the same sums).
 constexpr double kParallelTriples = 40000;
 }  // namespace
@@ -51,7 +54,7 @@ struct DerivativePass::Impl {
     std::vector<detail::PartState> parts;
 
     bool BuildPairs();
-    void PartBounds(int i0, int i1, int bounds[kParts + 1]) const;
+    void PartBounds(int i0, int i1, std::vector<int>& bounds) const;
     bool RunChunk(int c);
     bool ReportFailure(EngineError& err) const {
         if (layout) err.Fail(layout.text);
@@ -121,7 +124,7 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
         ParallelFor(0, n, [&](int x) {
             for (int z = x + 1; z < n; ++z) d.data[d.At(x, z, detail::kDist)] = mDist(x, z);
         });
-    s.parts.resize(kParts);
+    s.parts.resize(PartsFor(n));
     s.chunkRecords = ChunkRecordsFor(n);
     for (auto& part : s.parts) part.Init(n, q, s.chunkRecords);
 }
@@ -170,7 +173,9 @@ bool DerivativePass::Impl::BuildPairs() {
 }
 
 // Splits the last records k of the chunk's triples into parts of decreasing work.
-void DerivativePass::Impl::PartBounds(int i0, int i1, int bounds[kParts + 1]) const {
+void DerivativePass::Impl::PartBounds(int i0, int i1, std::vector<int>& bounds) const {
+    const int numParts = static_cast<int>(parts.size());
+    bounds.assign(numParts + 1, 0);
     const int kLo = i0 + 2;
     std::vector<int64_t> cum(static_cast<size_t>(n - kLo + 1), 0);
     int64_t total = 0;
@@ -181,14 +186,15 @@ void DerivativePass::Impl::PartBounds(int i0, int i1, int bounds[kParts + 1]) co
         total += c;
         cum[k - kLo + 1] = total;
     }
-    // Shares falling from the first part to the last (kParts + 2 down to 3): the threads
+    // Shares falling from the first part to the last (parts + 2 down to 3): the threads
     // take the parts in order, largest first, so the last ones to finish are small.
-    int64_t shares[kParts], shareSum = 0;
-    for (int p = 0; p < kParts; ++p) shareSum += shares[p] = kParts + 2 - p;
+    std::vector<int64_t> shares(numParts);
+    int64_t shareSum = 0;
+    for (int p = 0; p < numParts; ++p) shareSum += shares[p] = numParts + 2 - p;
     bounds[0] = kLo;
     int k = kLo;
     int64_t before = 0;
-    for (int p = 1; p < kParts; ++p) {
+    for (int p = 1; p < numParts; ++p) {
         before += shares[p - 1];
         const int64_t goal = total * before / shareSum;
         while (k < n && cum[k - kLo + 1] < goal) ++k;
@@ -196,12 +202,13 @@ void DerivativePass::Impl::PartBounds(int i0, int i1, int bounds[kParts + 1]) co
         const int up = (k + detail::kBlock - 1) / detail::kBlock * detail::kBlock;
         bounds[p] = std::min(n, std::max(up, bounds[p - 1]));
     }
-    bounds[kParts] = n;
+    bounds[numParts] = n;
 }
 
 bool DerivativePass::Impl::RunChunk(int c) {
     const int i0 = c * chunkRecords, i1 = std::min(i0 + chunkRecords, n - 2);
-    int bounds[kParts + 1];
+    const int numParts = static_cast<int>(parts.size());
+    std::vector<int> bounds;
     PartBounds(i0, i1, bounds);
     const detail::KernelTable& kern = detail::Kernels();
     auto runPart = [&](int p) {
@@ -212,9 +219,9 @@ bool DerivativePass::Impl::RunChunk(int c) {
     double triples = 0;
     for (int i = i0; i < i1; ++i) triples += static_cast<double>(n - 1 - i) * (n - 2 - i) / 2.0;
     if (triples >= kParallelTriples) {
-        ParallelFor(0, kParts, runPart);
+        ParallelFor(0, numParts, runPart);
     } else {
-        for (int p = 0; p < kParts; ++p) runPart(p);
+        for (int p = 0; p < numParts; ++p) runPart(p);
     }
     for (const auto& part : parts)
         if (part.failed) return false;
