@@ -36,7 +36,8 @@ double FullEvaluation(const Problem& pb, const Params& prm, bool reference, Deri
     LossState l;
     Matrix comps[5];
     for (auto& c : comps) c.Resize(n, n, 0.0);
-    for (int i = 0; i + 1 < n; ++i) ComputePairRow(pb, prm, i, comps);
+    // The rows of pairs side by side, as a run's step does them.
+    ParallelFor(0, n - 1, [&](int i) { ComputePairRow(pb, prm, i, comps); });
     DistFailure df;
     BuildDistMatrix(comps, n, l.mDist, df);
     ClassifyTriples(l.mDist, pb.s, l.dTripleWeight, l.dViolWeight, l.dViolCount);

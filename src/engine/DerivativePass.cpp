@@ -315,11 +315,12 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
                     bad[x] = 1;
                     return;
                 }
+                // The upper triangle (the lower one mirrors it below).
                 for (int a = 0; a < q; ++a) {
                     gs[a] += lam * gp[a];
                     double* hr = hs + static_cast<size_t>(a) * q;
-                    for (int b = 0; b < q; ++b)
-                        hr[b] += bet * gp[a] * gp[b] + (gp[a] * u[b] + u[a] * gp[b]);
+                    const double bg = bet * gp[a];
+                    for (int b = a; b < q; ++b) hr[b] += bg * gp[b] + (gp[a] * u[b] + u[a] * gp[b]);
                 }
             }
         });
@@ -336,6 +337,8 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
         for (size_t a = 0; a < Hq.size(); ++a) Hq[a] += hRow[static_cast<size_t>(x) * q * q + a];
         if (havePairs && q > 0) lamH.Add(hSum[x]);
     }
+    for (int a = 0; a < q; ++a)
+        for (int b = 0; b < a; ++b) Hq[static_cast<size_t>(a) * q + b] = Hq[static_cast<size_t>(b) * q + a];
     lamH.AddTo(s.prm, Hq.data());
     double SQ = 0, viol2 = 0;
     std::vector<double> rho(n, 0.0), recW(n, 0.0);
