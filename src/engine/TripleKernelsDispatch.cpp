@@ -1,5 +1,8 @@
 // Chooses the triple kernels for this processor once; tests may ask for the portable ones.
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 
 #include "engine/TripleKernels.h"
 
@@ -19,10 +22,18 @@ const KernelTable& Table();
 #endif
 
 namespace {
-std::atomic<int> g_level{2};
+// ZELK_KERNELS=portable or avx2 caps the choice (to compare results across processors).
+int DefaultLevel() {
+    const char* e = std::getenv("ZELK_KERNELS");
+    if (!e) return 2;
+    if (std::strcmp(e, "portable") == 0) return 0;
+    if (std::strcmp(e, "avx2") == 0) return 1;
+    return 2;
+}
+std::atomic<int> g_level{DefaultLevel()};
 }
 
-void SetKernelLevel(int level) { g_level = level; }
+void SetKernelLevel(int level) { g_level = std::min(level, DefaultLevel()); }
 
 const KernelTable& Kernels() {
 #ifdef ZELK_X86_KERNELS
