@@ -314,7 +314,7 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part) 
     a.lam = a.bet = a.vq = a.count = Vd{};
     for (int m = 0; m < Q; ++m) a.accU[m] = a.accJ[m] = a.accI[m] = Vd{};
     const int B0 = kb / kBlock, B1 = (k1 - 1) / kBlock;
-    thread_local std::vector<double> coefBuf;
+    thread_local LineVector<double> coefBuf;
     if (M1 < Q && coefBuf.size() < static_cast<size_t>(B1 - B0 + 1) * kCoefs * kBlock)
         coefBuf.resize(static_cast<size_t>(d.blocks) * kCoefs * kBlock);
     double* coef = coefBuf.data();

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstddef>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -21,32 +23,52 @@ namespace detail {
 // the triangle (c <= r, c >= n) are padding and stay 0.
 constexpr int kBlock = 8;
 
-// A vector that leaves new elements uninitialised (the pass fills its rows side by side).
-template <class T>
-struct UninitAllocator : std::allocator<T> {
+// A vector whose storage starts on a cache line (a block's fields then never straddle two
+// lines) and, with Uninit, leaves new elements uninitialised (the pass fills its rows side
+// by side).
+template <class T, bool Uninit = false>
+struct LineAllocator {
+    using value_type = T;
     template <class U>
     struct rebind {
-        using other = UninitAllocator<U>;
+        using other = LineAllocator<U, Uninit>;
     };
-    UninitAllocator() = default;
+    LineAllocator() = default;
     template <class U>
-    UninitAllocator(const UninitAllocator<U>&) {}
-    template <class U>
-    void construct(U*) {}
+    LineAllocator(const LineAllocator<U, Uninit>&) {}
+    T* allocate(std::size_t count) {
+        return static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t(64)));
+    }
+    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(64)); }
     template <class U, class... A>
     void construct(U* p, A&&... a) {
-        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+        if constexpr (Uninit && sizeof...(A) == 0) {
+            (void)p;
+        } else {
+            ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+        }
+    }
+    template <class U>
+    bool operator==(const LineAllocator<U, Uninit>&) const {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const LineAllocator<U, Uninit>&) const {
+        return false;
     }
 };
+template <class T>
+using LineVector = std::vector<T, LineAllocator<T>>;
+
 enum Field { kDist = 0, kRoot = 1, kInvRoot = 2, kLam = 3, kBet = 4, kGrad = 5 };
 
 struct PassData {
     int n = 0, q = 0;
     int fields = 0;       // 5 + 2 q
     int blocks = 0;       // blocks of a whole row
-    std::vector<double> s;  // sample weights, padded with 0 to blocks * kBlock
+    LineVector<double> s;  // sample weights, padded with 0 to blocks * kBlock
     std::vector<size_t> rowOff;
-    std::vector<double, UninitAllocator<double>> data;  // rows zeroed by Layout
+    std::vector<double, LineAllocator<double, true>> data;  // rows zeroed by Layout
     bool anyZeroRoot = false;  // some pair's root is 0 (its triples need the careful terms)
 
     int FirstBlock(int r) const { return (r + 1) / kBlock; }
@@ -68,7 +90,7 @@ struct PassData {
 struct PartState {
     // Per record r, in blocks like a row (kBlock records, fields rho and rec_0..rec_{q-1}):
     // the sum of the violating triples' terms, the gradient terms of the pairs opposite r.
-    std::vector<double> recs;
+    LineVector<double> recs;
     size_t Rec(int r, int f) const {
         return (static_cast<size_t>(r / kBlock) * fieldsRec + f) * kBlock + r % kBlock;
     }
