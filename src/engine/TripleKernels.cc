@@ -212,10 +212,12 @@ struct PairAcc {
 
 constexpr double kBadUnit = 67108864.0;  // 2^26
 
-// The vector updates of components [M0, M1) for one block.
+// The vector updates of components [M0, M1) for one block: the cross terms of (i, j), the
+// cross terms of (i, k) with (j, k) (kept on (i, k)), the terms opposite j and i. (The terms
+// opposite k wait for the whole row of first records: see RecordsK.)
 template <int Q, int M0, int M1>
-ZELK_HOT void VectorStep(double* pim, const double* pj, double* __restrict pr, const double* g,
-                         Vd kA, Vd kB, Vd kC, Vd cij, Vd cik, Vd cjk, PairAcc<Q>& a) {
+ZELK_HOT void VectorStep(double* pim, const double* pj, Vd kA, Vd kB, Vd kC, Vd cik, Vd cjk,
+                         PairAcc<Q>& a) {
     const double* pi = pim;
 #pragma GCC unroll 16
     for (int m = M0; m < M1; ++m) {
@@ -225,8 +227,6 @@ ZELK_HOT void VectorStep(double* pim, const double* pj, double* __restrict pr, c
         a.accI[m] += cjk * y;
         double* u = pim + (kGrad + Q + m) * kBlock;
         Store(u, Load(u) + kC * y);
-        double* rr = pr + (1 + m) * kBlock;
-        Store(rr, Load(rr) + cij * g[m]);
     }
 }
 
@@ -236,9 +236,8 @@ ZELK_HOT void VectorStep(double* pim, const double* pj, double* __restrict pr, c
 // components at a time keep the sums in registers). Careful: some root is 0.
 template <int Q, int M1, bool Careful>
 ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, double* pjm,
-                        double* __restrict pr, double* __restrict coef,
-                        const double* g, double d1, double R1, double I1, double sij,
-                        PairAcc<Q>& a) {
+                        double* __restrict pr, double* __restrict coef, double* __restrict cijOut,
+                        double d1, double R1, double I1, double sij, PairAcc<Q>& a) {
     const double* pi = pim;
     const double* pj = pjm;
     static const double kIota[8] = {0, 1, 2, 3, 4, 5, 6, 7};
@@ -263,53 +262,49 @@ ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, do
     Store(pjm + kLam * kBlock, Load(pjm + kLam * kBlock) + r.cjk);
     Store(pjm + kBet * kBlock, Load(pjm + kBet * kBlock) + r.bjk);
     Store(pr, Load(pr) + r.vq);
+    Store(cijOut, r.cij);
     if constexpr (M1 < Q) {
         Store(coef + 0 * kBlock, r.kA);
         Store(coef + 1 * kBlock, r.kB);
         Store(coef + 2 * kBlock, r.kC);
-        Store(coef + 3 * kBlock, r.cij);
-        Store(coef + 4 * kBlock, r.cik);
-        Store(coef + 5 * kBlock, r.cjk);
+        Store(coef + 3 * kBlock, r.cik);
+        Store(coef + 4 * kBlock, r.cjk);
     }
-    VectorStep<Q, 0, M1>(pim, pj, pr, g, r.kA, r.kB, r.kC, r.cij, r.cik, r.cjk, a);
+    VectorStep<Q, 0, M1>(pim, pj, r.kA, r.kB, r.kC, r.cik, r.cjk, a);
 }
 
 constexpr int kGroup = 4;  // gradient components per sweep of a run
-constexpr int kCoefs = 6;  // coefficients kept per block for the later sweeps
+constexpr int kCoefs = 5;  // coefficients kept per block for the later sweeps
 
 // The sweeps of a run (blocks B0..B1 of rows i and j) after the first: components [M0, M1)
 // from the stored coefficients.
 template <int Q, int M0, int M1>
-ZELK_HOT void LaterSweeps(PassData& d, PartState& part, int i, int j, int B0, int B1,
-                          const double* coef, const double* g, PairAcc<Q>& a) {
-    constexpr int F = kGrad + 2 * Q, FR = 1 + Q;
+ZELK_HOT void LaterSweeps(PassData& d, int i, int j, int B0, int B1, const double* coef,
+                          PairAcc<Q>& a) {
+    constexpr int F = kGrad + 2 * Q;
     double* base = d.data.data();
     double* pi = base + d.Block(i, B0);
     double* pj = base + d.Block(j, B0);
-    double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
     for (int B = B0; B <= B1; ++B) {
         const double* c = coef + static_cast<size_t>(B - B0) * kCoefs * kBlock;
         for (int h = 0; h < kBlock; h += kLanes)
-            VectorStep<Q, M0, M1>(pi + h, pj + h, pr + h, g, Load(c + h), Load(c + kBlock + h),
+            VectorStep<Q, M0, M1>(pi + h, pj + h, Load(c + h), Load(c + kBlock + h),
                                   Load(c + 2 * kBlock + h), Load(c + 3 * kBlock + h),
-                                  Load(c + 4 * kBlock + h), Load(c + 5 * kBlock + h), a);
+                                  Load(c + 4 * kBlock + h), a);
         pi += F * kBlock;
         pj += F * kBlock;
-        pr += FR * kBlock;
     }
     if constexpr (M1 < Q)
-        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, part, i, j, B0, B1, coef, g, a);
+        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, B0, B1, coef, a);
 }
 
 // One pair (i, j) with its run of k in [kb, k1): Q gradient components (Q >= 1). False when
 // a violating triple has no smallest distance.
 template <int Q, bool Careful>
-bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part) {
+bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part, double* cijRow) {
     constexpr int F = kGrad + 2 * Q, FR = 1 + Q, M1 = kGroup < Q ? kGroup : Q;
     const double* x = d.data.data();
     const size_t ij = d.At(i, j, 0);
-    double g[Q];
-    for (int m = 0; m < Q; ++m) g[m] = x[ij + (kGrad + m) * kBlock];
     PairAcc<Q> a;
     a.lam = a.bet = a.vq = a.count = Vd{};
     for (int m = 0; m < Q; ++m) a.accU[m] = a.accJ[m] = a.accI[m] = Vd{};
@@ -326,19 +321,20 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part) 
         double* pj = base + d.Block(j, B0);
         double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
         double* c = coef;
-#pragma GCC unroll 2
+        double* co = cijRow;
         for (int B = B0; B <= B1; ++B) {
             for (int h = 0; h < kBlock; h += kLanes)
-                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, pi + h, pj + h, pr + h, c + h, g,
-                                          d1, R1, I1, sij, a);
+                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, pi + h, pj + h, pr + h, c + h,
+                                          co + h, d1, R1, I1, sij, a);
             pi += F * kBlock;
             pj += F * kBlock;
             pr += FR * kBlock;
+            co += kBlock;
             if (M1 < Q) c += kCoefs * kBlock;
         }
     }
     if constexpr (M1 < Q)
-        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, part, i, j, B0, B1, coef, g, a);
+        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, B0, B1, coef, a);
     const int n = d.n;
     part.lamP[static_cast<size_t>(b) * n + j] += Sum(a.lam);
     part.betP[static_cast<size_t>(b) * n + j] += Sum(a.bet);
@@ -357,28 +353,49 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part) 
     return bad == 0;
 }
 
-using PairFn = bool (*)(PassData&, int, int, int, int, int, PartState&);
+// The terms opposite k of the pairs (i, j), i in [i0, iEnd), one j: for each block of k,
+// rec_k += cij g_ij over the first records in order (the same sums as one record at a time,
+// with one read and one write of rec_k per block instead of one per first record).
+template <int Q>
+void RecordsK(PassData& d, PartState& part, int i0, int iEnd, int j, int B0, int B1,
+              const double* cij) {
+    constexpr int FR = 1 + Q;
+    const int rows = iEnd - i0, width = (B1 - B0 + 1) * kBlock;
+    double g[16][Q];
+    for (int r = 0; r < rows; ++r) {
+        const size_t ij = d.At(i0 + r, j, 0);
+        for (int m = 0; m < Q; ++m) g[r][m] = d.data[ij + (kGrad + m) * kBlock];
+    }
+    double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
+    for (int B = B0; B <= B1; ++B) {
+        for (int h = 0; h < kBlock; h += kLanes) {
+            Vd acc[Q];
+            for (int m = 0; m < Q; ++m) acc[m] = Load(pr + (1 + m) * kBlock + h);
+            for (int r = 0; r < rows; ++r) {
+                const Vd c = Load(cij + static_cast<size_t>(r) * width + (B - B0) * kBlock + h);
+#pragma GCC unroll 16
+                for (int m = 0; m < Q; ++m) acc[m] += c * g[r][m];
+            }
+            for (int m = 0; m < Q; ++m) Store(pr + (1 + m) * kBlock + h, acc[m]);
+        }
+        pr += FR * kBlock;
+    }
+}
+
+struct RowFns {
+    bool (*pair)(PassData&, int, int, int, int, int, PartState&, double*);
+    void (*recordsK)(PassData&, PartState&, int, int, int, int, int, const double*);
+};
 
 template <bool Careful>
-PairFn PickPairRun(int q) {
+RowFns PickRowFns(int q) {
     switch (q) {
-        case 1: return PairRun<1, Careful>;
-        case 2: return PairRun<2, Careful>;
-        case 3: return PairRun<3, Careful>;
-        case 4: return PairRun<4, Careful>;
-        case 5: return PairRun<5, Careful>;
-        case 6: return PairRun<6, Careful>;
-        case 7: return PairRun<7, Careful>;
-        case 8: return PairRun<8, Careful>;
-        case 9: return PairRun<9, Careful>;
-        case 10: return PairRun<10, Careful>;
-        case 11: return PairRun<11, Careful>;
-        case 12: return PairRun<12, Careful>;
-        case 13: return PairRun<13, Careful>;
-        case 14: return PairRun<14, Careful>;
-        case 15: return PairRun<15, Careful>;
-        case 16: return PairRun<16, Careful>;
-        default: return nullptr;
+#define ZELK_Q(QQ) \
+    case QQ: return {PairRun<QQ, Careful>, RecordsK<QQ>};
+        ZELK_Q(1) ZELK_Q(2) ZELK_Q(3) ZELK_Q(4) ZELK_Q(5) ZELK_Q(6) ZELK_Q(7) ZELK_Q(8)
+        ZELK_Q(9) ZELK_Q(10) ZELK_Q(11) ZELK_Q(12) ZELK_Q(13) ZELK_Q(14) ZELK_Q(15) ZELK_Q(16)
+#undef ZELK_Q
+        default: return {nullptr, nullptr};
     }
 }
 
@@ -439,16 +456,21 @@ bool RunPartWide(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
 bool RunPart(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
     const int n = d.n;
     if (k1 > n) k1 = n;
-    const PairFn run = d.anyZeroRoot ? PickPairRun<true>(d.q) : PickPairRun<false>(d.q);
-    if (!run) return RunPartWide(d, i0, i1, k0, k1, part);
+    const RowFns fns = d.anyZeroRoot ? PickRowFns<true>(d.q) : PickRowFns<false>(d.q);
+    if (!fns.pair || i1 - i0 > 16) return RunPartWide(d, i0, i1, k0, k1, part);
+    thread_local LineVector<double> cijBuf;
     for (int j = i0 + 1; j + 1 < k1; ++j) {
         const int kb = std::max(k0, j + 1);
         if (kb >= k1) continue;
-        for (int i = i0; i < std::min(i1, j); ++i)
-            if (!run(d, i, j, kb, k1, i - i0, part)) {
+        const int iEnd = std::min(i1, j), B0 = kb / kBlock, B1 = (k1 - 1) / kBlock;
+        const size_t width = static_cast<size_t>(B1 - B0 + 1) * kBlock;
+        if (cijBuf.size() < width * (iEnd - i0)) cijBuf.resize(width * (iEnd - i0));
+        for (int i = i0; i < iEnd; ++i)
+            if (!fns.pair(d, i, j, kb, k1, i - i0, part, cijBuf.data() + width * (i - i0))) {
                 part.failed = true;
                 return false;
             }
+        fns.recordsK(d, part, i0, iEnd, j, B0, B1, cijBuf.data());
     }
     return true;
 }
