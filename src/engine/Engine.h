@@ -90,9 +90,10 @@ void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeigh
 void ComputePenalty(const Params& prm, double pow, double& P, Matrix& grad, Matrix& hess,
                     EngineError& err);
 
-// The derivative pass over all triples, split in chunks (one chunk: all triples with one
-// first record). Chunks may be run in any grouping across calls; the result is the same
-// bit for bit, for any grouping and any thread count.
+// The derivative pass over all triples, split in chunks (one chunk: all triples whose first
+// record lies in a block of consecutive records; its parts run side by side on all cores).
+// Chunks run in order and may be grouped in any way across calls; the result is the same bit
+// for bit, for any grouping and any thread count.
 class DerivativePass {
 public:
     DerivativePass();
@@ -104,7 +105,9 @@ public:
                const Matrix& gradP, const Matrix& hessP);
     int NumChunks() const;
     double TriplesInChunk(int chunk) const;
-    // Runs chunks [c0, c1). On failure err holds the message and the pass stops.
+    // Runs every chunk before c1 not yet run (chunks [c0, c1) when the earlier ones are done;
+    // a chunk already run is not run again). On failure err holds the message and the pass
+    // stops.
     void RunChunks(int c0, int c1, EngineError& err);
     // Sums up into out: dLu, mGradV, mHessV, adRecTripleWeight, adRecTripleCount,
     // mRecGrad (not yet divided by the triple weights), dViolCount2.
