@@ -6,10 +6,10 @@
 // out of the sum.
 //
 // A chunk is a block of consecutive first records i. Its triples (i, j, k) are split into
-// parts by ranges of the last record k; a part owns the columns k of every row, so parts
+// slices by ranges of the last record k; a slice owns the columns k of every row, so slices
 // run side by side without sharing a write. What is keyed by i or j (the pair (i, j)
-// itself, the sums per record) goes to the part's own buffers and is added up in part
-// order. Chunks run one after another in order. Parts and chunks depend only on n, so
+// itself, the sums per record) goes to the slice's own buffers and is added up in slice
+// order. Chunks run one after another in order. Slices and chunks depend only on n, so
 // the result is the same bit for bit for any number of threads and any grouping of chunks.
 #include <algorithm>
 #include <cmath>
@@ -30,11 +30,18 @@ int ChunkRecordsFor(int n) {
     const double per = 32.0e6 / (static_cast<double>(n) * n + 1.0);
     return std::max(2, std::min(16, static_cast<int>(per)));
 }
-// Parts per chunk: enough to keep the cores busy, few enough that each pair's run of
+// Triples whose first record lies in chunk c (chunks of r first records).
+double ChunkTriples(int n, int r, int c) {
+    double t = 0;
+    for (int i = c * r; i < std::min((c + 1) * r, n - 2); ++i)
+        t += static_cast<double>(n - 1 - i) * (n - 2 - i) / 2.0;
+    return t;
+}
+// Slices per chunk: enough to keep the cores busy, few enough that each pair's run of
 // last records stays long (a run's set-up costs as much as several triples). Depends on n
-// only (the sums' order follows the parts).
-int PartsFor(int n) { return std::max(4, std::min(16, n / 250)); }
-// Chunks smaller than this run their parts on one thread (the same sums).
+// only (the sums' order follows the slices).
+int SlicesFor(int n) { return std::max(4, std::min(16, n / 250)); }
+// Chunks smaller than this run their slices on one thread (the same sums).
 constexpr double kParallelTriples = 40000;
 }  // namespace
 
@@ -51,10 +58,10 @@ struct DerivativePass::Impl {
     int nextChunk = 0;  // chunks before it have run
     int chunkRecords = 8;
     detail::PassData d;
-    std::vector<detail::PartState> parts;
+    std::vector<detail::SliceState> slices;
 
     bool BuildPairs();
-    void PartBounds(int i0, int i1, std::vector<int>& bounds) const;
+    void SliceBounds(int i0, int i1, std::vector<int>& bounds) const;
     bool RunChunk(int c);
     bool ReportFailure(EngineError& err) const {
         if (layout) err.Fail(layout.text);
@@ -63,7 +70,7 @@ struct DerivativePass::Impl {
     }
 };
 
-void detail::PartState::Init(int n, int q, int block) {
+void detail::SliceState::Init(int n, int q, int block) {
     fieldsRec = 1 + q;
     const int blocks = (n + kBlock - 1) / kBlock;
     recs.assign(static_cast<size_t>(blocks) * fieldsRec * kBlock, 0.0);
@@ -124,9 +131,9 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
         ParallelFor(0, n, [&](int x) {
             for (int z = x + 1; z < n; ++z) d.data[d.At(x, z, detail::kDist)] = mDist(x, z);
         });
-    s.parts.resize(PartsFor(n));
+    s.slices.resize(SlicesFor(n));
     s.chunkRecords = ChunkRecordsFor(n);
-    for (auto& part : s.parts) part.Init(n, q, s.chunkRecords);
+    for (auto& slice : s.slices) slice.Init(n, q, s.chunkRecords);
 }
 
 int DerivativePass::NumChunks() const {
@@ -136,12 +143,7 @@ int DerivativePass::NumChunks() const {
 }
 
 double DerivativePass::TriplesInChunk(int chunk) const {
-    const int n = m->n;
-    double t = 0;
-    const int r = m->chunkRecords;
-    for (int i = chunk * r; i < std::min((chunk + 1) * r, n - 2); ++i)
-        t += static_cast<double>(n - 1 - i) * (n - 2 - i) / 2.0;
-    return t;
+    return ChunkTriples(m->n, m->chunkRecords, chunk);
 }
 
 bool DerivativePass::Impl::BuildPairs() {
@@ -172,10 +174,10 @@ bool DerivativePass::Impl::BuildPairs() {
     return true;
 }
 
-// Splits the last records k of the chunk's triples into parts of decreasing work.
-void DerivativePass::Impl::PartBounds(int i0, int i1, std::vector<int>& bounds) const {
-    const int numParts = static_cast<int>(parts.size());
-    bounds.assign(numParts + 1, 0);
+// Splits the last records k of the chunk's triples into slices of decreasing work.
+void DerivativePass::Impl::SliceBounds(int i0, int i1, std::vector<int>& bounds) const {
+    const int numSlices = static_cast<int>(slices.size());
+    bounds.assign(numSlices + 1, 0);
     const int kLo = i0 + 2;
     std::vector<int64_t> cum(static_cast<size_t>(n - kLo + 1), 0);
     int64_t total = 0;
@@ -186,53 +188,51 @@ void DerivativePass::Impl::PartBounds(int i0, int i1, std::vector<int>& bounds) 
         total += c;
         cum[k - kLo + 1] = total;
     }
-    // Shares falling from the first part to the last (parts + 2 down to 3): the threads
-    // take the parts in order, largest first, so the last ones to finish are small.
-    std::vector<int64_t> shares(numParts);
+    // Shares falling from the first slice to the last (slices + 2 down to 3): the threads
+    // take the slices in order, largest first, so the last ones to finish are small.
+    std::vector<int64_t> shares(numSlices);
     int64_t shareSum = 0;
-    for (int p = 0; p < numParts; ++p) shareSum += shares[p] = numParts + 2 - p;
+    for (int p = 0; p < numSlices; ++p) shareSum += shares[p] = numSlices + 2 - p;
     bounds[0] = kLo;
     int k = kLo;
     int64_t before = 0;
-    for (int p = 1; p < numParts; ++p) {
+    for (int p = 1; p < numSlices; ++p) {
         before += shares[p - 1];
         const int64_t goal = total * before / shareSum;
         while (k < n && cum[k - kLo + 1] < goal) ++k;
-        // Parts own whole blocks of columns.
+        // Slices own whole blocks of columns.
         const int up = (k + detail::kBlock - 1) / detail::kBlock * detail::kBlock;
         bounds[p] = std::min(n, std::max(up, bounds[p - 1]));
     }
-    bounds[numParts] = n;
+    bounds[numSlices] = n;
 }
 
 bool DerivativePass::Impl::RunChunk(int c) {
     const int i0 = c * chunkRecords, i1 = std::min(i0 + chunkRecords, n - 2);
-    const int numParts = static_cast<int>(parts.size());
+    const int numSlices = static_cast<int>(slices.size());
     std::vector<int> bounds;
-    PartBounds(i0, i1, bounds);
+    SliceBounds(i0, i1, bounds);
     const detail::KernelTable& kern = detail::Kernels();
-    auto runPart = [&](int p) {
-        detail::PartState& part = parts[p];
-        part.touched = bounds[p + 1] - 1;
-        if (bounds[p] < bounds[p + 1]) kern.runPart(d, i0, i1, bounds[p], bounds[p + 1], part);
+    auto runSlice = [&](int p) {
+        detail::SliceState& slice = slices[p];
+        slice.touched = bounds[p + 1] - 1;
+        if (bounds[p] < bounds[p + 1]) kern.runSlice(d, i0, i1, bounds[p], bounds[p + 1], slice);
     };
-    double triples = 0;
-    for (int i = i0; i < i1; ++i) triples += static_cast<double>(n - 1 - i) * (n - 2 - i) / 2.0;
-    if (triples >= kParallelTriples) {
-        ParallelFor(0, numParts, runPart);
+    if (ChunkTriples(n, chunkRecords, c) >= kParallelTriples) {
+        ParallelFor(0, numSlices, runSlice);
     } else {
-        for (int p = 0; p < numParts; ++p) runPart(p);
+        for (int p = 0; p < numSlices; ++p) runSlice(p);
     }
-    for (const auto& part : parts)
-        if (part.failed) return false;
-    // The partial sums of the pairs (i, j), in part order; row i's blocks in turn.
+    for (const auto& slice : slices)
+        if (slice.failed) return false;
+    // The partial sums of the pairs (i, j), in slice order; row i's blocks in turn.
     using detail::kBlock;
     ParallelFor(i0, i1, [&](int i) {
         const int b = i - i0;
-        for (auto& part : parts) {
-            double* lp = part.lamP.data() + static_cast<size_t>(b) * n;
-            double* bp = part.betP.data() + static_cast<size_t>(b) * n;
-            const int jEnd = std::min(part.touched, n);
+        for (auto& slice : slices) {
+            double* lp = slice.lamP.data() + static_cast<size_t>(b) * n;
+            double* bp = slice.betP.data() + static_cast<size_t>(b) * n;
+            const int jEnd = std::min(slice.touched, n);
             for (int B = d.FirstBlock(i); B * kBlock < jEnd; ++B) {
                 double* e = d.data.data() + d.Block(i, B);
                 const int j0 = std::max(i + 1, B * kBlock), j1 = std::min(jEnd, (B + 1) * kBlock);
@@ -243,7 +243,7 @@ bool DerivativePass::Impl::RunChunk(int c) {
                     lp[j] = bp[j] = 0;
                 }
                 for (int mm = 0; mm < q; ++mm) {
-                    double* up = part.UP.data() + (static_cast<size_t>(b) * q + mm) * n;
+                    double* up = slice.UP.data() + (static_cast<size_t>(b) * q + mm) * n;
                     double* u = e + (detail::kGrad + q + mm) * kBlock;
                     for (int j = j0; j < j1; ++j) {
                         u[j - B * kBlock] += up[j];
@@ -342,10 +342,10 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     lamH.AddTo(s.prm, Hq.data());
     double SQ = 0, viol2 = 0;
     std::vector<double> rho(n, 0.0), recW(n, 0.0);
-    for (const auto& part : s.parts) {
-        SQ += part.lu;
-        viol2 += part.viol;
-        for (int r = 0; r < n; ++r) rho[r] += part.recs[part.Rec(r, 0)];
+    for (const auto& slice : s.slices) {
+        SQ += slice.lu;
+        viol2 += slice.viol;
+        for (int r = 0; r < n; ++r) rho[r] += slice.recs[slice.Rec(r, 0)];
     }
     // A record's triple weight: s_r times the sum of s_i s_j over the pairs without r.
     double S1 = 0, S2 = 0;
@@ -374,14 +374,14 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     out.adRecTripleWeight = Matrix(1, n, 0.0);
     out.adRecTripleCount = Matrix(1, n, 0.0);
     out.mRecGrad = Matrix(q, n, 0.0);
-    // Per record: the terms of the pairs opposite it (from the parts, in part order), then
+    // Per record: the terms of the pairs opposite it (from the slices, in slice order), then
     // lam g of its own pairs.
     std::vector<double> rec(static_cast<size_t>(n) * q, 0.0);
     if (havePairs && q > 0)
         ParallelFor(0, n, [&](int r) {
             double* c = rec.data() + static_cast<size_t>(r) * q;
-            for (const auto& part : s.parts)
-                for (int a = 0; a < q; ++a) c[a] += part.recs[part.Rec(r, 1 + a)];
+            for (const auto& slice : s.slices)
+                for (int a = 0; a < q; ++a) c[a] += slice.recs[slice.Rec(r, 1 + a)];
             for (int y = 0; y < n; ++y) {
                 if (y == r) continue;
                 const int lo = std::min(r, y), hi = std::max(r, y);

@@ -91,7 +91,7 @@ void ComputePenalty(const Params& prm, double pow, double& P, Matrix& grad, Matr
                     EngineError& err);
 
 // The derivative pass over all triples, split in chunks (one chunk: all triples whose first
-// record lies in a block of consecutive records; its parts run side by side on all cores).
+// record lies in a block of consecutive records; its slices run side by side on all cores).
 // Chunks run in order and may be grouped in any way across calls; the result is the same bit
 // for bit, for any grouping and any thread count.
 class DerivativePass {

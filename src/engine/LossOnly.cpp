@@ -103,16 +103,16 @@ void EvaluateLossOnly(const Problem& pb, const RealList& w, bool deSoete, LossOn
         for (double x : w) prod *= x;
         out.normaliser = std::pow(prod, pb.penaltyPow);
     }
-    std::vector<double> part(n > 0 ? n : 1, 0.0);
+    std::vector<double> rowSum(n > 0 ? n : 1, 0.0);
     const detail::KernelTable& kern = detail::Kernels();
     // Small sets (a surface point of 50 records) are faster on one thread.
     if (n >= 150) {
-        ParallelFor(0, n - 2, [&](int i) { part[i] = kern.lossFirst(dist.Data(), pb.s.data(), n, i); });
+        ParallelFor(0, n - 2, [&](int i) { rowSum[i] = kern.lossFirst(dist.Data(), pb.s.data(), n, i); });
     } else {
-        for (int i = 0; i < n - 2; ++i) part[i] = kern.lossFirst(dist.Data(), pb.s.data(), n, i);
+        for (int i = 0; i < n - 2; ++i) rowSum[i] = kern.lossFirst(dist.Data(), pb.s.data(), n, i);
     }
     double total = 0;
-    for (int i = 0; i < n; ++i) total += part[i];
+    for (int i = 0; i < n; ++i) total += rowSum[i];
     out.Lu = total / out.normaliser;
 }
 

@@ -301,7 +301,7 @@ ZELK_HOT void LaterSweeps(PassData& d, int i, int j, int B0, int B1, const doubl
 // One pair (i, j) with its run of k in [kb, k1): Q gradient components (Q >= 1). False when
 // a violating triple has no smallest distance.
 template <int Q, bool Careful>
-bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part, double* cijRow) {
+bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice, double* cijRow) {
     constexpr int F = kGrad + 2 * Q, FR = 1 + Q, M1 = kGroup < Q ? kGroup : Q;
     const double* x = d.data.data();
     const size_t ij = d.At(i, j, 0);
@@ -319,7 +319,7 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part, 
         double* base = d.data.data();
         double* pi = base + d.Block(i, B0);
         double* pj = base + d.Block(j, B0);
-        double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
+        double* pr = slice.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
         double* c = coef;
         double* co = cijRow;
         for (int B = B0; B <= B1; ++B) {
@@ -336,20 +336,20 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part, 
     if constexpr (M1 < Q)
         LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, B0, B1, coef, a);
     const int n = d.n;
-    part.lamP[static_cast<size_t>(b) * n + j] += Sum(a.lam);
-    part.betP[static_cast<size_t>(b) * n + j] += Sum(a.bet);
+    slice.lamP[static_cast<size_t>(b) * n + j] += Sum(a.lam);
+    slice.betP[static_cast<size_t>(b) * n + j] += Sum(a.bet);
     for (int m = 0; m < Q; ++m) {
-        part.UP[(static_cast<size_t>(b) * Q + m) * n + j] += Sum(a.accU[m]);
-        part.recs[part.Rec(j, 1 + m)] += Sum(a.accJ[m]);
-        part.recs[part.Rec(i, 1 + m)] += Sum(a.accI[m]);
+        slice.UP[(static_cast<size_t>(b) * Q + m) * n + j] += Sum(a.accU[m]);
+        slice.recs[slice.Rec(j, 1 + m)] += Sum(a.accJ[m]);
+        slice.recs[slice.Rec(i, 1 + m)] += Sum(a.accI[m]);
     }
     const double vq = Sum(a.vq);
-    part.recs[part.Rec(i, 0)] += vq;
-    part.recs[part.Rec(j, 0)] += vq;
-    part.lu += vq;
+    slice.recs[slice.Rec(i, 0)] += vq;
+    slice.recs[slice.Rec(j, 0)] += vq;
+    slice.lu += vq;
     const double count = Sum(a.count);
     const double bad = std::floor(count / kBadUnit);
-    part.viol += count - bad * kBadUnit;
+    slice.viol += count - bad * kBadUnit;
     return bad == 0;
 }
 
@@ -357,7 +357,7 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, PartState& part, 
 // rec_k += cij g_ij over the first records in order (the same sums as one record at a time,
 // with one read and one write of rec_k per block instead of one per first record).
 template <int Q>
-void RecordsK(PassData& d, PartState& part, int i0, int iEnd, int j, int B0, int B1,
+void RecordsK(PassData& d, SliceState& slice, int i0, int iEnd, int j, int B0, int B1,
               const double* cij) {
     constexpr int FR = 1 + Q;
     const int rows = iEnd - i0, width = (B1 - B0 + 1) * kBlock;
@@ -366,7 +366,7 @@ void RecordsK(PassData& d, PartState& part, int i0, int iEnd, int j, int B0, int
         const size_t ij = d.At(i0 + r, j, 0);
         for (int m = 0; m < Q; ++m) g[r][m] = d.data[ij + (kGrad + m) * kBlock];
     }
-    double* pr = part.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
+    double* pr = slice.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
     for (int B = B0; B <= B1; ++B) {
         for (int h = 0; h < kBlock; h += kLanes) {
             Vd acc[Q];
@@ -383,8 +383,8 @@ void RecordsK(PassData& d, PartState& part, int i0, int iEnd, int j, int B0, int
 }
 
 struct RowFns {
-    bool (*pair)(PassData&, int, int, int, int, int, PartState&, double*);
-    void (*recordsK)(PassData&, PartState&, int, int, int, int, int, const double*);
+    bool (*pair)(PassData&, int, int, int, int, int, SliceState&, double*);
+    void (*recordsK)(PassData&, SliceState&, int, int, int, int, int, const double*);
 };
 
 template <bool Careful>
@@ -401,7 +401,7 @@ RowFns PickRowFns(int q) {
 
 // Many gradient components (more than the unrolled kernels take): the same triples and
 // sums, one triple at a time.
-bool RunPartWide(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
+bool RunSliceWide(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice) {
     const int n = d.n, q = d.q;
     double* x = d.data.data();
     std::vector<double> acc(3 * static_cast<size_t>(q)), g(q);
@@ -423,29 +423,29 @@ bool RunPartWide(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
                 x[d.At(i, k, kBet)] += r.bik;
                 x[d.At(j, k, kLam)] += r.cjk;
                 x[d.At(j, k, kBet)] += r.bjk;
-                part.recs[part.Rec(k, 0)] += r.vq;
+                slice.recs[slice.Rec(k, 0)] += r.vq;
                 for (int m = 0; m < q; ++m) {
                     const double gx = x[d.At(i, k, kGrad + m)], gy = x[d.At(j, k, kGrad + m)];
                     acc[m] += r.kA * gx + r.kB * gy;
                     acc[q + m] += r.cik * gx;
                     acc[2 * q + m] += r.cjk * gy;
                     x[d.At(i, k, kGrad + q + m)] += r.kC * gy;
-                    part.recs[part.Rec(k, 1 + m)] += r.cij * g[m];
+                    slice.recs[slice.Rec(k, 1 + m)] += r.cij * g[m];
                 }
             }
-            part.lamP[static_cast<size_t>(b) * n + j] += lam;
-            part.betP[static_cast<size_t>(b) * n + j] += bet;
+            slice.lamP[static_cast<size_t>(b) * n + j] += lam;
+            slice.betP[static_cast<size_t>(b) * n + j] += bet;
             for (int m = 0; m < q; ++m) {
-                part.UP[(static_cast<size_t>(b) * q + m) * n + j] += acc[m];
-                part.recs[part.Rec(j, 1 + m)] += acc[q + m];
-                part.recs[part.Rec(i, 1 + m)] += acc[2 * q + m];
+                slice.UP[(static_cast<size_t>(b) * q + m) * n + j] += acc[m];
+                slice.recs[slice.Rec(j, 1 + m)] += acc[q + m];
+                slice.recs[slice.Rec(i, 1 + m)] += acc[2 * q + m];
             }
-            part.recs[part.Rec(i, 0)] += vq;
-            part.recs[part.Rec(j, 0)] += vq;
-            part.lu += vq;
-            part.viol += viol;
+            slice.recs[slice.Rec(i, 0)] += vq;
+            slice.recs[slice.Rec(j, 0)] += vq;
+            slice.lu += vq;
+            slice.viol += viol;
             if (bad != 0) {
-                part.failed = true;
+                slice.failed = true;
                 return false;
             }
         }
@@ -453,11 +453,11 @@ bool RunPartWide(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
     return true;
 }
 
-bool RunPart(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
+bool RunSlice(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice) {
     const int n = d.n;
     if (k1 > n) k1 = n;
     const RowFns fns = d.anyZeroRoot ? PickRowFns<true>(d.q) : PickRowFns<false>(d.q);
-    if (!fns.pair || i1 - i0 > 16) return RunPartWide(d, i0, i1, k0, k1, part);
+    if (!fns.pair || i1 - i0 > 16) return RunSliceWide(d, i0, i1, k0, k1, slice);
     thread_local LineVector<double> cijBuf;
     for (int j = i0 + 1; j + 1 < k1; ++j) {
         const int kb = std::max(k0, j + 1);
@@ -466,11 +466,11 @@ bool RunPart(PassData& d, int i0, int i1, int k0, int k1, PartState& part) {
         const size_t width = static_cast<size_t>(B1 - B0 + 1) * kBlock;
         if (cijBuf.size() < width * (iEnd - i0)) cijBuf.resize(width * (iEnd - i0));
         for (int i = i0; i < iEnd; ++i)
-            if (!fns.pair(d, i, j, kb, k1, i - i0, part, cijBuf.data() + width * (i - i0))) {
-                part.failed = true;
+            if (!fns.pair(d, i, j, kb, k1, i - i0, slice, cijBuf.data() + width * (i - i0))) {
+                slice.failed = true;
                 return false;
             }
-        fns.recordsK(d, part, i0, iEnd, j, B0, B1, cijBuf.data());
+        fns.recordsK(d, slice, i0, iEnd, j, B0, B1, cijBuf.data());
     }
     return true;
 }
@@ -543,7 +543,7 @@ double LossFirst(const double* dist, const double* s, int n, int i) {
 }  // namespace
 
 const KernelTable& Table() {
-    static const KernelTable t = {ZELK_KERNEL_NAME, RunPart, ClassifyFirst, LossFirst};
+    static const KernelTable t = {ZELK_KERNEL_NAME, RunSlice, ClassifyFirst, LossFirst};
     return t;
 }
 

@@ -84,10 +84,10 @@ struct PassData {
     void Layout(int n, int q);
 };
 
-// What one part of the triple loop writes besides the columns it owns (see DerivativePass):
-// sums per record, kept per part for the whole pass, and the partial sums of the pairs
+// What one slice of the triple loop writes besides the columns it owns (see DerivativePass):
+// sums per record, kept per slice for the whole pass, and the partial sums of the pairs
 // (i, j) of the current block of first records, added to the pairs at the block's end.
-struct PartState {
+struct SliceState {
     // Per record r, in blocks like a row (kBlock records, fields rho and rec_0..rec_{q-1}):
     // the sum of the violating triples' terms, the gradient terms of the pairs opposite r.
     LineVector<double> recs;
@@ -107,9 +107,9 @@ struct PartState {
 struct KernelTable {
     const char* name;
     // Triples (i, j, k) with i in [i0, i1), k in [k0, k1); writes the columns k of rows
-    // i and j of lam, bet, U and the part's own state. False when a violating triple has no
+    // i and j of lam, bet, U and the slice's own state. False when a violating triple has no
     // smallest distance.
-    bool (*runPart)(PassData& d, int i0, int i1, int k0, int k1, PartState& part);
+    bool (*runSlice)(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice);
     // Classification sums of the triples with first record i (dist: n x n, row-major).
     void (*classifyFirst)(const double* dist, const double* s, int n, int i, double& weight,
                           double& violWeight, double& violCount);

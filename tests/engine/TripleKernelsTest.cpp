@@ -1,7 +1,7 @@
 // The vectorised triple kernels (every instruction-set variant this processor runs) against
 // the straightforward pass and the scalar definitions, including the careful path for zero
 // distances and the path for many variables; and the same bits for any thread count once the
-// parts of a chunk really run side by side.
+// slices of a chunk really run side by side.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -189,8 +189,8 @@ TEST(TripleKernels, ClassificationCountsEveryViolatingTriple) {
     }
 }
 
-TEST(TripleKernels, PartsSideBySideGiveTheSameBitsForAnyThreadCount) {
-    // Large enough for the parts of the first chunks to run on several threads.
+TEST(TripleKernels, SlicesSideBySideGiveTheSameBitsForAnyThreadCount) {
+    // Large enough for the slices of the first chunks to run on several threads.
     const int mixed[5] = {3, 2, 2, 0, 1};
     OwnedProblem o = RandomProblem(150, mixed, true, 8);
     AddDuplicates(o);
