@@ -1,19 +1,25 @@
 // CZELKDoc: the one document. It owns every buffer, grouped by subsystem, and the
-// operations that change them. Its member functions live in one file per concept.
+// operations that change them; its member functions live in app/, one file per concept.
+// The run machines (runs/), the file formats (results/) and the data layer (data/) know
+// nothing of it: the document hands them what they need and acts on what they return.
 #pragma once
 
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/DisplayState.h"
 #include "app/Options.h"
 #include "app/RunState.h"
+#include "app/SurfaceState.h"
+#include "base/Lists.h"
 #include "data/DataSet.h"
 #include "data/Prepared.h"
-#include "engine/EngineState.h"
 #include "platform/Platform.h"
 #include "results/ResultFiles.h"
-#include "results/SurfaceState.h"
-#include "view/DisplayState.h"
+#include "runs/NrtState.h"
+#include "runs/Replay.h"
+#include "runs/RunTrack.h"
+#include "runs/SurfaceScan.h"
 
 namespace zelk {
 
@@ -34,11 +40,12 @@ public:
     DataSet data;
     Prepared prep;
     RunStates runs;
-    LossState loss;
     NrtState nrt;
+    RunTrack track;
+    ScanState scan;
+    ReplayState replay;
     ResultFiles res;
     SurfaceState surf;
-    ReplayState replay;
     DisplayState disp;
 
     // Process exit status for batch and headless runs: 0 only when the run finished.
@@ -60,35 +67,38 @@ public:
     // Tests: commands start no pacing thread; the test sends the step messages itself.
     int bManualStepping = 0;
 
-    // --- messages and the error path (app/Document.cpp)
+    // --- messages and the error path (Document.cpp)
     MsgAnswer Message(const std::string& text, MsgIcon icon = MsgIcon::Stop,
                       MsgButtons buttons = MsgButtons::Ok);
     // Stop-icon box, then OnNewDocument (which also stops every run).
     void Fatal(const std::string& text);
     void RedrawAllViews() { platform.RedrawAllViews(); }
 
-    // --- lifecycle (app/DocumentLifecycle.cpp)
+    // --- lifecycle (DocumentLifecycle.cpp)
     bool OnNewDocument();
     bool OnOpenDocument(const std::string& path);
     // Reads the process command line into `cmd`; false (after its message and the
     // close request) when "-NRT" and "-SUT" are both given.
     bool ReadCommandLine();
 
-    // --- options (app/OptionsReader.cpp)
+    // --- options (OptionsReader.cpp)
     void ReadOptionsFile();
 
-    // --- data (data/DataLoader.cpp, data/ValueTypes.cpp, data/Preparation.cpp)
+    // --- loading a data set (DocumentLoad.cpp)
     bool LoadDataFile(const std::string& path);
     bool CheckValueTypes();
     bool PrepareData();
-    void RecomputeRanges();
     void CheckInitW();
+    bool LoadResultFiles();
+    // The surface file beside the data file (SurfaceLoad.cpp).
+    bool LoadSurfaceFile();
+    void SetupSurfaceGrid();
+    // After the surface-file check and the grid set-up; false (after its message and
+    // the reset) when the load must fail.
+    bool FillSurfaceAfterLoad();
 
-    // --- run control (app/RunControl.cpp, app/Pacing.cpp, app/BatchControl.cpp)
+    // --- run control (RunControl.cpp, Pacing.cpp, BatchControl.cpp)
     void RunReset();
-    void OnAnalyzeNrt();
-    void OnAnalyzeSurface();
-    void OnAnalyzeNrtReplay();
     void StartPacingThread(int runKind);
     // Ends the previous pacing thread of a kind (waits for it, delivering its pending
     // send); a command calls it before it marks its run as running.
@@ -103,27 +113,21 @@ public:
     void BatchCompletion(int runKind);
     bool AnyRunActive() const;
 
-    // --- Newton-Raphson run (engine/NrtStep.cpp, engine/NrtControl.cpp)
+    // --- the commands (NrtCommand.cpp, SurfaceCommand.cpp, ReplayCommand.cpp,
+    //     CancelCommand.cpp)
+    void OnAnalyzeNrt();
     void NrtStep();
-    // Escape: asks and, on OK, stops the active run (view/Controls.cpp).
+    void OnAnalyzeSurface();
+    void ScanSurfaceStep();
+    void OnAnalyzeNrtReplay();
+    void ReplayNrtStep();
+    // Escape: asks and, on OK, stops the active run.
     void OnCancelKey();
 
-    // --- result files (results/ResultWriter.cpp, results/ResultReader.cpp)
-    // Writes the header (bCreate) and the two result tables; false when the open failed
-    // (after its message).
+    // --- result files (DocumentLoad.cpp)
+    // Writes the header (bCreate) and the two published tables; false when the file
+    // could not be written (after its message).
     bool WriteTables(const std::string& path, int bCreate, int bRowLabels);
-    void DeleteResultFiles(const std::string& prefix);
-    bool LoadResultFiles();
-
-    // --- surface and replay (results/SurfaceGrid.cpp, results/SurfaceScan.cpp,
-    //     results/SurfaceFile.cpp, results/Replay.cpp)
-    void SetupSurfaceGrid();
-    bool LoadSurfaceFile();
-    // After the surface-file check and the grid set-up; false (after its message and
-    // the reset) when the load must fail.
-    bool FillSurfaceAfterLoad();
-    void ScanSurfaceStep();
-    void ReplayNrtStep();
 };
 
 }  // namespace zelk

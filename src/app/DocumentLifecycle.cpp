@@ -1,6 +1,7 @@
 // The document's lifecycle: emptying it, reading the command line, and the fixed
 // sequence of an open.
 #include "app/Document.h"
+#include "base/Text.h"
 
 namespace zelk {
 
@@ -9,11 +10,12 @@ bool CZELKDoc::OnNewDocument() {
     // The options and the command-line state stay.
     data = DataSet();
     prep = Prepared();
-    loss = LossState();
     nrt = NrtState();
+    track = RunTrack();
+    scan = ScanState();
+    replay = ReplayState();
     res = ResultFiles();
     surf = SurfaceState();
-    replay = ReplayState();
     disp = DisplayState();
     bNoData = 1;
     RunReset();

@@ -1,21 +1,24 @@
 // Every ZELK.ini option with its default, and the values derived from them.
 #pragma once
 
-#include "app/TextUtil.h"
+#include <string>
+
+#include "base/Lists.h"
+#include "base/VarType.h"
 
 namespace zelk {
 
-enum VarType { kTypeC = 0, kTypeO = 1, kTypeN = 2, kTypeS = 3, kTypeA = 4, kNumTypes = 5 };
-
 struct Options {
-    int iMaxIter = 100;
+    int iMaxIter = 100;  // as read: iterations per descent
     double d3dscale = 850;
     int bCalib = 0;
     StringList asInitW;
     int bDeSoeteSurface = 0;
     int bAutoMinimize = 0;  // also the window-maximised-once flag
-    double iOriginX = 1150;
-    double iOriginY = -125;
+    // IORIGINX, IORIGINY: read as integers, kept as reals (the map moves them by steps
+    // and fits them).
+    double dOriginX = 1150;
+    double dOriginY = -125;
     double dMinValidW = 0.000001;
     double dConvCrit = 0.000001;
     int iNumRandRestart = 0;
@@ -36,6 +39,7 @@ struct Options {
     double dSurfaceMaxW[3] = {0, 0, 0};
 
     // Derived and companion values.
+    int iMaxIterBudget = 100;  // iterations of a run for all its restarts together
     double dOrgEqFactMult[kNumTypes] = {1, 1, 1, 1, 1};
     double dLastEqFactMult[kNumTypes] = {1, 1, 1, 1, 1};
     double dRangePow[kNumTypes] = {1, 1, 1, 1, 1};

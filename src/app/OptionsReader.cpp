@@ -1,11 +1,11 @@
 // The ZELK.ini reader: defaults, one KEY=value line at a time with the validated keys'
 // warnings, then the values derived from the others.
-#include <sys/stat.h>
-
 #include <climits>
 #include <cmath>
 
 #include "app/Document.h"
+#include "base/Format.h"
+#include "base/Text.h"
 #include "platform/TextFile.h"
 
 namespace zelk {
@@ -91,11 +91,6 @@ bool NotMultipleOfTenth(double value) {
     return std::fmod(tenfold, 1.0) > kMultipleTol;
 }
 
-bool IsRegularFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 }  // namespace
 
 void CZELKDoc::ReadOptionsFile() {
@@ -104,10 +99,10 @@ void CZELKDoc::ReadOptionsFile() {
     const std::string path = dir + "/ZELK.ini";
     opt.sOptionsPath = path;
 
-    // A pipe or a device under that name would block or never end: only a regular file
-    // is read.
+    // A pipe or a device under that name would block or never end: the reader opens only
+    // a regular file.
     TextReader in;
-    if (!IsRegularFile(path) || !in.Open(path)) {
+    if (!in.Open(path)) {
         Message("WARNING: Could not read from " + path + ". Default options will be used.");
     } else {
         std::string line;
@@ -149,8 +144,8 @@ void CZELKDoc::ReadOptionsFile() {
                 case kAsInitW: opt.asInitW = SplitTokens(value, ' '); break;
                 case kBDeSoeteSurface: opt.bDeSoeteSurface = CAtoi(value); break;
                 case kBAutoMinimize: opt.bAutoMinimize = CAtoi(value); break;
-                case kIOriginX: opt.iOriginX = CAtoi(value); break;
-                case kIOriginY: opt.iOriginY = CAtoi(value); break;
+                case kIOriginX: opt.dOriginX = CAtoi(value); break;
+                case kIOriginY: opt.dOriginY = CAtoi(value); break;
                 case kDMinValidW: opt.dMinValidW = CAtof(value); break;
                 case kDConvCrit: opt.dConvCrit = CAtof(value); break;
                 case kINumRandRestart: opt.iNumRandRestart = CAtoi(value); break;
@@ -227,7 +222,7 @@ void CZELKDoc::ReadOptionsFile() {
     if (opt.iNumRandRestart < 0) opt.iNumRandRestart = 0;
     // The budget covers every restart; held at the integer range instead of overflowing.
     const long long budget = (static_cast<long long>(opt.iNumRandRestart) + 1) * opt.iMaxIter;
-    opt.iMaxIter = budget > INT_MAX ? INT_MAX : static_cast<int>(budget);
+    opt.iMaxIterBudget = budget > INT_MAX ? INT_MAX : static_cast<int>(budget);
 
     const double r1 = opt.dSurfaceMaxW[0] - opt.dSurfaceMinW[0];
     const double r2 = opt.dSurfaceMaxW[1] - opt.dSurfaceMinW[1];

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/Document.h"
+#include "base/Format.h"
 #include "app/Pacing.h"
 
 namespace zelk {
@@ -85,7 +86,7 @@ void PacingLoop(CZELKDoc* doc, int kind, int gen, std::shared_ptr<std::atomic<in
     Platform& pf = doc->platform;
     const RunMessage msg = MessageOf(kind);
 
-    while (rs.hThread == 0 && Current(runs, kind, gen) && rs.bRunning) pf.Sleep(1);
+    while (rs.bThreadStarted == 0 && Current(runs, kind, gen) && rs.bRunning) pf.Sleep(1);
 
     Clock clock;
     clock.last = pf.TickCount();
@@ -125,7 +126,7 @@ void PacingLoop(CZELKDoc* doc, int kind, int gen, std::shared_ptr<std::atomic<in
     {
         std::lock_guard<std::mutex> g(runs.endLock);
         if (Current(runs, kind, gen)) {
-            if (kind == kRunSurface) pf.SetForegroundWindow(rs.hView);
+            if (kind == kRunSurface) pf.SetForegroundWindow(rs.bViewTarget);
             rs.Reset(2);
             runs.bThreadDone[kind] = 1;
         }
@@ -161,7 +162,7 @@ void CZELKDoc::EndPacingThread(int kind) {
 void CZELKDoc::StartPacingThread(int kind) {
     RunState& rs = runs.Get(kind);
     if (bManualStepping) {
-        rs.hThread = 1;
+        rs.bThreadStarted = 1;
         return;
     }
     const int running = rs.bRunning;
@@ -178,7 +179,7 @@ void CZELKDoc::StartPacingThread(int kind) {
         if (running && !rs.bRunning) rs.bRunning = 1;
     }
     runs.hRunThread[kind] = std::thread(PacingLoop, this, kind, gen, finished);
-    rs.hThread = 1;
+    rs.bThreadStarted = 1;
 }
 
 }  // namespace zelk

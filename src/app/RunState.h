@@ -31,8 +31,8 @@ struct RunState {
     mutable std::mutex textLock;
     std::string sElapsed;
     std::string sRemaining;
-    std::atomic<int> hView{0};
-    std::atomic<int> hThread{0};  // non-zero once the starter has stored the thread
+    std::atomic<int> bViewTarget{0};    // 1 once the command has named the view as the target
+    std::atomic<int> bThreadStarted{0};  // 1 once the starter has stored the thread
 
     void Reset(int priority12345);
     std::string Elapsed() const {
@@ -66,8 +66,8 @@ inline void RunState::Reset(int priority12345) {
     dRemainingSec = 0;
     dPercent = 0;
     SetTexts(std::string(), std::string());
-    hView = 0;
-    hThread = 0;
+    bViewTarget = 0;
+    bThreadStarted = 0;
 }
 
 enum RunKind { kRunNRT = 0, kRunSurface = 1, kRunAutoScan = 2, kRunNRTReplay = 3, kNumRunKinds = 4 };

@@ -1,6 +1,8 @@
 #include "app/Summary.h"
 
 #include "app/Document.h"
+#include "base/Format.h"
+#include "base/VarType.h"
 
 namespace zelk {
 

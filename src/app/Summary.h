@@ -3,7 +3,9 @@
 
 #include <string>
 
-#include "app/TextUtil.h"
+#include "base/Format.h"
+#include "base/Lists.h"
+#include "base/Text.h"
 
 namespace zelk {
 

@@ -1,17 +1,17 @@
 // The data-file loader: a counting pass, the control record with its type-order rules,
 // a reading pass into matrices sized once, the validation of values and sample weights,
-// and the removal of the records of weight zero. The document's data set is replaced
-// only when everything has passed, so a failed load never leaves a part of the file.
+// and the removal of the records of weight zero. The caller's data set is replaced only
+// when everything has passed, so a failed load never leaves a part of the file.
 #include "data/DataLoader.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <new>
 
-#include "app/Document.h"
+#include "base/Format.h"
+#include "base/Text.h"
+#include "base/VarType.h"
 #include "platform/TextFile.h"
 
 namespace zelk {
@@ -37,11 +37,6 @@ struct Column {
     int index;  // running index within the type
 };
 
-bool IsRegularFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 Matrix& DataOf(DataSet& d, int type) {
     Matrix* m[] = {&d.mDataC, &d.mDataO, &d.mDataN, &d.mDataS, &d.mDataA};
     return *m[type];
@@ -66,26 +61,22 @@ Matrix KeepRows(const Matrix& m, const std::vector<int>& drop, int kept) {
 
 }  // namespace
 
-bool CZELKDoc::LoadDataFile(const std::string& path) {
+LoadOutcome LoadDataFile(const std::string& path, const std::string& sWeightVar, DataSet& out) {
     const std::string unreadable = "Could not read from " + path + ". File may be in use by another process.";
-    auto fail = [this](const std::string& text) {
-        Message(text);
-        return false;
+    LoadOutcome outcome;
+    auto fail = [&outcome](const std::string& text) {
+        outcome.message = text;
+        return outcome;
     };
 
-    // 1. Open. A pipe or a device is never read (it could block or never end).
+    // The open. A pipe or a device is never read (it could block or never end).
     TextReader in;
-    if (!IsRegularFile(path) || !in.Open(path)) {
-        if (cmd.iBatchNRT != 0 || cmd.iBatchSUT != 0) {
-            // Batch mode: no one to tell; the application closes.
-            iExitCode = 1;
-            platform.RequestClose();
-            return false;
-        }
+    if (!in.Open(path)) {
+        outcome.unreadable = true;
         return fail(unreadable);
     }
 
-    // 2. Counting pass.
+    // Counting pass.
     std::string line;
     long long lines = 0;
     while (in.ReadLine(line)) ++lines;
@@ -93,11 +84,11 @@ bool CZELKDoc::LoadDataFile(const std::string& path) {
     if (lines - 1 > INT_MAX / 2) return fail("Data file " + path + " is too large to load.");
     const int n = static_cast<int>(lines - 1);
 
-    // 3. Back to the start for the reading pass (the lock is kept).
+    // Back to the start for the reading pass (the lock is kept).
     if (g_dataLoaderBetweenPasses) g_dataLoaderBetweenPasses(path);
     if (!in.Rewind() || !in.ReadLine(line)) return fail(unreadable);
 
-    // 4.-6. The control record.
+    // The control record.
     if (line.empty())
         return fail(std::string("Invalid control record in data file (length=0). Control record must contain the "
                                 "variable names.\n") +
@@ -112,9 +103,9 @@ bool CZELKDoc::LoadDataFile(const std::string& path) {
     if (d.iNumVarAll == 0) return fail(kControlRecordMessage);
     d.asVartype.resize(d.asVarname.size());
 
-    // 7. Classification and type order.
-    const std::string weightVar = UpperCase(cmd.sWeightVar);
-    const bool weightNamed = cmd.sWeightVar != " ";
+    // Classification and type order.
+    const std::string weightVar = UpperCase(sWeightVar);
+    const bool weightNamed = sWeightVar != " ";
     bool weightFound = false;
     std::vector<Column> cols(d.asVarname.size());
     char prev = 0;
@@ -167,12 +158,12 @@ bool CZELKDoc::LoadDataFile(const std::string& path) {
         cols[j] = col;
     }
 
-    // 8. The named weight variable must be there.
+    // The named weight variable must be there.
     if (weightNamed && !weightFound)
-        return fail("Weight variable " + cmd.sWeightVar +
+        return fail("Weight variable " + sWeightVar +
                     " was specified on command line but not found in input dataset.\n");
 
-    // 9.-10. Names, counts and matrices sized once.
+    // Names, counts and matrices sized once.
     d.asWeightVar = {weightNamed ? weightVar : std::string("_ONE_")};
     d.iNumVar = d.iNumVarAll - d.iNumW;
     for (size_t j = 0; j < cols.size(); ++j) {
@@ -192,7 +183,7 @@ bool CZELKDoc::LoadDataFile(const std::string& path) {
         return fail("Data file " + path + " is too large to load.");
     }
 
-    // 11. Reading pass. Lines beyond the counted number (the file grew) are only counted.
+    // Reading pass. Lines beyond the counted number (the file grew) are only counted.
     long long read = 0;
     while (in.ReadLine(line)) {
         const long long r = read++;
@@ -226,13 +217,13 @@ bool CZELKDoc::LoadDataFile(const std::string& path) {
         }
     }
 
-    // 12. The file changed between the passes.
+    // The file changed between the passes.
     if (read != n) {
         return fail(Format("Fatal error 2007.10.13.4 (%d!=%d",
                            static_cast<int>(std::min<long long>(read, INT_MAX)), n));
     }
 
-    // 13.-14. Validation of values and sample weights; weights near zero mark the record.
+    // Validation of values and sample weights; weights near zero mark the record.
     // A value that is not a finite number is invalid as well.
     for (int r = 0; r < n; ++r) {
         for (size_t j = 0; j < cols.size(); ++j) {
@@ -261,7 +252,7 @@ bool CZELKDoc::LoadDataFile(const std::string& path) {
         }
     }
 
-    // 15. Records of weight zero leave every matrix; aiDropRec keeps the file's numbering.
+    // Records of weight zero leave every matrix; aiDropRec keeps the file's numbering.
     int dropped = 0;
     for (int f : d.aiDropRec) dropped += f;
     d.iNumRec = n - dropped;
@@ -272,13 +263,12 @@ bool CZELKDoc::LoadDataFile(const std::string& path) {
         d.mWeight = KeepRows(d.mWeight, d.aiDropRec, d.iNumRec);
     }
 
-    // 16.
     if (d.iNumRec < 2) return fail("<2 data records with weight>0 found in " + path + ".");
 
-    // 17.
     in.Close();
-    data = std::move(d);
-    return true;
+    out = std::move(d);
+    outcome.ok = true;
+    return outcome;
 }
 
 }  // namespace zelk

@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/TextUtil.h"
-#include "engine/Matrix.h"
+#include "base/Format.h"
+#include "base/Lists.h"
+#include "base/Text.h"
+#include "base/Matrix.h"
 
 namespace zelk {
 

@@ -1,8 +1,12 @@
 // Data preparation: the scaled range of every analysis variable, the constants that
 // depend on n and p, and the check of the initial weights.
+#include "data/Preparation.h"
+
 #include <cmath>
 
-#include "app/Document.h"
+#include "base/Format.h"
+#include "base/Text.h"
+#include "base/VarType.h"
 
 namespace zelk {
 
@@ -14,13 +18,14 @@ double RawRange(const Matrix& m, int col) {
     return m.ColMax(col) - m.ColMin(col);
 }
 
+// One variable's scaled range under the rule.
+double ScaledRange(const DataSet& data, const RangeRule& rule, int t, int k) {
+    return std::pow(RawRange(data.Data(t), k), rule.rangePow[t]) * rule.eqFactMult[t];
+}
+
 }  // namespace
 
-bool CZELKDoc::PrepareData() {
-    if (bNoData == 1) {
-        Message("No data to prepare!");
-        return false;
-    }
+std::string PrepareData(const DataSet& data, const RangeRule& rule, Prepared& prep) {
     prep.dNumN = data.iNumN;
     prep.dNumS = data.iNumS;
     prep.dNumA = data.iNumA;
@@ -28,40 +33,33 @@ bool CZELKDoc::PrepareData() {
     const double n = data.iNumRec;
     prep.dNumTriples = n * ((n - 1) * (n - 2)) * 0.16666666666666666;
 
-    const bool weightNamed = cmd.sWeightVar != " ";
     for (int t = 0; t < kNumTypes; ++t) {
         RealList& ranges = prep.Range(t);
         for (int k = 0; k < data.Count(t); ++k) {
-            double range = std::pow(RawRange(data.Data(t), k), opt.dRangePow[t]) * opt.dEqFactMult[t];
+            double range = ScaledRange(data, rule, t, k);
             ranges[k] = range;
-            if (std::fabs(range) < 1e-6 && weightNamed && cmd.bFWGT == 0) ranges[k] = range = 1;
-            if (std::fabs(range) < 1e-6) {
-                Message("Error: Variable " + data.Names(t)[k] + " has 0 range in full sample");
-                return false;
-            }
+            if (std::fabs(range) < 1e-6 && rule.keepZeroRangeAsOne) ranges[k] = range = 1;
+            if (std::fabs(range) < 1e-6) return "Error: Variable " + data.Names(t)[k] + " has 0 range in full sample";
         }
     }
-    return true;
+    return std::string();
 }
 
-void CZELKDoc::RecomputeRanges() {
+void RecomputeRanges(const DataSet& data, const RangeRule& rule, Prepared& prep) {
     // The same replacement as at the load: with a sample weight (and no "-FWGT") a
     // variable of zero range keeps the divisor 1 whatever the multipliers become.
-    const bool weightNamed = cmd.sWeightVar != " ";
     for (int t = 0; t < kNumTypes; ++t) {
         RealList& ranges = prep.Range(t);
         ranges.assign(static_cast<size_t>(data.Count(t)), 0.0);
         for (int k = 0; k < data.Count(t); ++k) {
-            double range = std::pow(RawRange(data.Data(t), k), opt.dRangePow[t]) * opt.dEqFactMult[t];
-            if (std::fabs(range) < 1e-6 && weightNamed && cmd.bFWGT == 0) range = 1;
+            double range = ScaledRange(data, rule, t, k);
+            if (std::fabs(range) < 1e-6 && rule.keepZeroRangeAsOne) range = 1;
             ranges[k] = range;
         }
     }
 }
 
-void CZELKDoc::CheckInitW() {
-    StringList& w = opt.asInitW;
-    const int p = data.iNumVar;
+std::string CheckInitW(StringList& w, int p, double dNumVar) {
     std::string text;
     if (w.size() == 1) {
         if (w[0] != "1") text = "Invalid asInitW (if one token then you must set asInitW=1). Resetting to asInitW=1";
@@ -71,12 +69,11 @@ void CZELKDoc::CheckInitW() {
         double sum = 0;
         for (const std::string& tok : w) sum += CAtof(tok);
         // A sum that is not a number (a token "nan" or "inf") is invalid too.
-        if (!(std::fabs(sum - prep.dNumVar) <= 1e-8))
-            text = Format("Invalid asInitW (sum=%.6f!=%.6f). Resetting to asInitW=1", sum, prep.dNumVar);
+        if (!(std::fabs(sum - dNumVar) <= 1e-8))
+            text = Format("Invalid asInitW (sum=%.6f!=%.6f). Resetting to asInitW=1", sum, dNumVar);
     }
-    if (text.empty()) return;
-    Message(text);
-    w = StringList{"1"};
+    if (!text.empty()) w = StringList{"1"};
+    return text;
 }
 
 }  // namespace zelk

@@ -1,7 +1,9 @@
 // Quantities prepared from the data before any run.
 #pragma once
 
-#include "app/TextUtil.h"
+#include "base/Format.h"
+#include "base/Lists.h"
+#include "base/Text.h"
 
 namespace zelk {
 

@@ -2,7 +2,7 @@
 // hold 0 or 1.
 #include <cmath>
 
-#include "app/Document.h"
+#include "data/Preparation.h"
 
 namespace zelk {
 
@@ -29,19 +29,12 @@ bool ZeroOne(const Matrix& m) {
 
 }  // namespace
 
-bool CZELKDoc::CheckValueTypes() {
-    const char* text = nullptr;
-    if (!NonNegativeIntegers(data.mDataO))
-        text = "Error: Type O variables are not all non-negative integers";
-    else if (!ZeroOne(data.mDataS))
-        text = "Error: Type S variables are not all 0-1 integers";
-    else if (!NonNegativeIntegers(data.mDataN))
-        text = "Error: Type N variables are not all non-negative integers";
-    else if (!ZeroOne(data.mDataA))
-        text = "Error: Type A variables are not all 0-1 integers";
-    if (text == nullptr) return true;
-    Message(text);
-    return false;
+std::string ValueTypeError(const DataSet& data) {
+    if (!NonNegativeIntegers(data.mDataO)) return "Error: Type O variables are not all non-negative integers";
+    if (!ZeroOne(data.mDataS)) return "Error: Type S variables are not all 0-1 integers";
+    if (!NonNegativeIntegers(data.mDataN)) return "Error: Type N variables are not all non-negative integers";
+    if (!ZeroOne(data.mDataA)) return "Error: Type A variables are not all 0-1 integers";
+    return std::string();
 }
 
 }  // namespace zelk

@@ -1,19 +1,17 @@
 // The optimisation engine's operations: distance components, the weighted distance
 // matrix, the classification of triples, the penalty, the derivative pass, the loss
 // alone (for surfaces), and the numerical kernels. Pure functions and small pass objects;
-// failures are reported through EngineError and the caller shows them (doc.Fatal).
+// failures are reported through EngineError and the caller decides what to do with them.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/Options.h"
-#include "app/TextUtil.h"
-#include "data/DataSet.h"
-#include "data/Prepared.h"
-#include "engine/EngineState.h"
-#include "engine/Matrix.h"
+#include "base/Format.h"
+#include "base/Lists.h"
+#include "base/Matrix.h"
+#include "engine/LossState.h"
 
 namespace zelk {
 
@@ -42,8 +40,6 @@ struct Problem {
     double penaltyPow = 2.0 / 3.0;
 };
 
-// useSampleWeights false gives every record weight 1 (the surface scan).
-Problem MakeProblem(const DataSet& data, const Prepared& prep, bool useSampleWeights);
 // Checks the type layout of a problem (blocks in the order C, O, N, S, A inside the p
 // variables); the loader never produces a bad one. Fills err with the layout message.
 void CheckProblemLayout(const Problem& pb, EngineError& err);
@@ -58,6 +54,18 @@ struct Params {
 Params ParamsFromWeights(const RealList& w);
 // w_k = p v_k^2 / V.
 RealList WeightsFromParams(const Params& prm);
+
+// The one check of a weight vector before it becomes parameters: the weights sum to p
+// (within 1e-5 after division by p), the last parameter is 1 (within 1e-6) and the
+// squared parameters sum to V (within a relative 1e-8). Each caller reports a fault with
+// its own text.
+enum class WeightFault { None, SumNotP, LastNotOne, SumOfSquares };
+struct CheckedWeights {
+    WeightFault fault = WeightFault::None;
+    Params prm;       // v_k = sqrt(w_k / p * V), V = p / w_p
+    RealList v2;      // v_k^2 as w_k / p * V (each weight over the last one)
+};
+CheckedWeights CheckWeights(const RealList& w);
 
 // The five components of the pair (i, j) at prm. False, without a message, when the
 // divisor of the type-A component is below 1e-8 in absolute value.

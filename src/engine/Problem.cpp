@@ -1,32 +1,10 @@
-// The data view of the loss (Problem), the parameters v and the type-layout checks.
+// The parameters v, the check of a weight vector and the type-layout checks of a problem.
 #include <cmath>
 
 #include "engine/Engine.h"
 #include "engine/EngineDetail.h"
 
 namespace zelk {
-
-Problem MakeProblem(const DataSet& data, const Prepared& prep, bool useSampleWeights) {
-    Problem pb;
-    pb.n = data.iNumRec;
-    pb.p = data.iNumVar;
-    int next = 0;
-    for (int t = 0; t < 5; ++t) {
-        pb.count[t] = data.Count(t);
-        pb.first[t] = pb.count[t] > 0 ? next : 0;
-        pb.data[t] = &data.Data(t);
-        next += pb.count[t];
-    }
-    pb.e = prep.Scales();
-    pb.s.assign(pb.n, 1.0);
-    if (useSampleWeights && data.mWeight.Size() >= pb.n)
-        for (int i = 0; i < pb.n; ++i) pb.s[i] = data.mWeight.Data()[i];
-    pb.nN = prep.dNumN;
-    pb.nS = prep.dNumS;
-    pb.nA = prep.dNumA;
-    pb.penaltyPow = prep.dPenaltyPow;
-    return pb;
-}
 
 namespace detail {
 
@@ -79,6 +57,41 @@ RealList WeightsFromParams(const Params& prm) {
     RealList w(prm.p, 0.0);
     for (int k = 0; k < prm.p; ++k) w[k] = prm.p * prm.v[k] * prm.v[k] / prm.V;
     return w;
+}
+
+CheckedWeights CheckWeights(const RealList& w) {
+    CheckedWeights out;
+    const int p = static_cast<int>(w.size());
+    if (p == 0) {
+        out.fault = WeightFault::SumNotP;
+        return out;
+    }
+    RealList wp(static_cast<size_t>(p));
+    double sum = 0;
+    for (int k = 0; k < p; ++k) {
+        wp[k] = w[k] / p;
+        sum += wp[k];
+    }
+    if (!(std::fabs(sum - 1.0) <= 1e-5)) {
+        out.fault = WeightFault::SumNotP;
+        return out;
+    }
+    const double V = 1.0 / wp[p - 1];
+    out.prm.p = p;
+    out.prm.V = V;
+    out.prm.v.assign(static_cast<size_t>(p), 0.0);
+    out.v2.assign(static_cast<size_t>(p), 0.0);
+    double sumV2 = 0;
+    for (int k = 0; k < p; ++k) {
+        out.v2[k] = wp[k] * V;
+        out.prm.v[k] = std::sqrt(out.v2[k]);
+        sumV2 += out.v2[k];
+    }
+    if (!(std::fabs(out.prm.v[p - 1] - 1.0) <= 1e-6))
+        out.fault = WeightFault::LastNotOne;
+    else if (!(std::fabs(sumV2 / V - 1.0) <= 1e-8))
+        out.fault = WeightFault::SumOfSquares;
+    return out;
 }
 
 }  // namespace zelk

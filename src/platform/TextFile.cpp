@@ -11,10 +11,17 @@ namespace zelk {
 
 bool TextReader::Open(const std::string& path) {
     Close();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking, so that a named pipe with no writer cannot hold the open;
+    // anything but a regular file is refused, then reads block as usual.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return false;
     }
@@ -56,10 +63,17 @@ void TextReader::Close() {
 
 bool TextWriter::Open(const std::string& path, Mode mode, bool wait) {
     Close();
-    int flags = O_WRONLY | O_CLOEXEC | O_APPEND;
+    int flags = O_WRONLY | O_CLOEXEC | O_APPEND | O_NONBLOCK;
     if (mode == Mode::CreateTruncate) flags |= O_CREAT;
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return false;
+    // Only a regular file is written (a named pipe or a device could block or swallow it).
+    struct stat st;
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return false;
+    }
     int rc;
     do {
         rc = ::flock(fd, wait ? LOCK_EX : (LOCK_EX | LOCK_NB));
@@ -102,7 +116,7 @@ bool TextWriter::Close() {
 }
 
 bool DeleteFileIfFree(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);

@@ -3,6 +3,7 @@
 // power of ten of the caption, which is kept as the matrix name).
 #include <vector>
 
+#include "base/Text.h"
 #include "platform/TextFile.h"
 #include "results/ResultIO.h"
 

@@ -3,6 +3,7 @@
 // count, and loads the rows in iteration order.
 #include <vector>
 
+#include "base/Text.h"
 #include "platform/TextFile.h"
 #include "results/ResultIO.h"
 

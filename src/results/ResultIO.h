@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/TextUtil.h"
-#include "engine/Matrix.h"
+#include "base/Lists.h"
+#include "base/Matrix.h"
 
 namespace zelk {
 
@@ -19,6 +19,10 @@ std::string ResultTablesText(const std::string& dataPath, const std::string& met
 
 // A variable name as the writers put it into a file: its first 12 characters.
 std::string Cut12(const std::string& name);
+
+// Deletes the six files of one method's set (prefix: the data path and ".NRT" or ".SDT");
+// a file that is absent or in use stays, silently.
+void DeleteResultFiles(const std::string& prefix);
 
 // Outcome of reading one result file at load.
 struct ResultRead {

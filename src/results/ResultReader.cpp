@@ -1,8 +1,9 @@
-// Loading the result files of a data file being opened: the ten files of the two method
+// Reading the result files of a data file being opened: the ten files of the two method
 // sets are read and checked one by one, then checked against each other. An invalid file
-// or a mismatch asks whether to delete that method's file set; either way the document
-// is emptied and the open fails.
-#include "app/Document.h"
+// or a mismatch rejects the set with the question whether to delete that method's files.
+#include "results/ResultSet.h"
+
+#include "base/Format.h"
 #include "results/ResultIO.h"
 
 namespace zelk {
@@ -73,7 +74,8 @@ std::string MissingPartner(const std::string& presentFile, const std::string& pa
 
 }  // namespace
 
-bool CZELKDoc::LoadResultFiles() {
+ResultSetCheck ReadResultSet(const std::string& dataPath, const StringList& asVarname, int p,
+                             ResultFiles& res) {
     // Nothing of an earlier data file stays.
     for (Method m : {kSdt, kNrt}) {
         MethodFiles f = FilesOf(res, m);
@@ -81,18 +83,17 @@ bool CZELKDoc::LoadResultFiles() {
         for (std::string* s : {f.whistFile, f.ghistFile, f.phistFile, f.covWFile, f.covFile}) s->clear();
     }
 
-    const std::string dataPath = data.sDataPath;
-    const int p = data.iNumVar;
     // The writers cut names to 12 characters; compare with the names cut the same way.
     StringList names;
-    for (const auto& nm : data.asVarname) names.push_back(Cut12(nm));
+    for (const auto& nm : asVarname) names.push_back(Cut12(nm));
 
-    // Shows the question for an invalid file set, deletes it on OK, empties the document.
+    // The question for an invalid file set.
     auto reject = [&](Method m, const std::string& text) {
-        if (Message(text + SixPaths(dataPath, m), MsgIcon::Stop, MsgButtons::OkCancel) == MsgAnswer::Ok)
-            DeleteResultFiles(dataPath + "." + kMethodCode[m]);
-        OnNewDocument();
-        return false;
+        ResultSetCheck check;
+        check.rejected = true;
+        check.question = text + SixPaths(dataPath, m);
+        check.deletePrefix = dataPath + "." + kMethodCode[m];
+        return check;
     };
     auto invalid = [&](Method m, int number, const std::string& path) {
         return reject(m, Format("Invalid file (%d) ", number) + path + ". Delete the following files?\n");
@@ -173,7 +174,7 @@ bool CZELKDoc::LoadResultFiles() {
             if (!text.empty()) return reject(m, text + tail);
         }
     }
-    return true;
+    return ResultSetCheck();
 }
 
 }  // namespace zelk

@@ -1,9 +1,11 @@
-// The one writer of result and surface files, and the deletion of a method's file set.
+// The block format of result and surface files, the one writer of their texts, and the
+// deletion of a method's file set.
 #include <cstddef>
 
-#include "app/Document.h"
+#include "base/Format.h"
 #include "platform/TextFile.h"
 #include "results/ResultIO.h"
+#include "results/TableFile.h"
 
 namespace zelk {
 
@@ -60,30 +62,22 @@ std::string ResultTablesText(const std::string& dataPath, const std::string& met
     return text;
 }
 
-// Writes nothing while no data set is loaded (false: nothing written). The whole text is
-// built first and written with one call under the file's lock.
-bool CZELKDoc::WriteTables(const std::string& path, int bCreate, int bRowLabels) {
-    if (bNoData != 0) return false;
-    const std::string text =
-        ResultTablesText(data.sDataPath, res.sMethodTitle, bCreate == 1, res.mResultTable, res.asResultCols,
-                         res.mResultTable2, res.asResultCols2, bRowLabels == 1);
+WriteFault WriteTextFile(const std::string& path, const std::string& text, bool create) {
     TextWriter out;
-    if (!out.Open(path, bCreate == 1 ? TextWriter::Mode::CreateTruncate : TextWriter::Mode::AppendExisting)) {
-        Message((bCreate == 1 ? "Could not create " : "Could not write to ") + path + kFileInUse, MsgIcon::Stop,
-                MsgButtons::Ok);
-        return false;
-    }
+    if (!out.Open(path, create ? TextWriter::Mode::CreateTruncate : TextWriter::Mode::AppendExisting))
+        return WriteFault::Open;
     const bool written = out.Write(text);
     const bool closed = out.Close();
-    if (!written || !closed) {
-        // The open succeeded but the text did not reach the disk (a full disk, say).
-        Message("Could not write to " + path + kFileInUse, MsgIcon::Stop, MsgButtons::Ok);
-        return false;
-    }
-    return true;
+    // The open succeeded but the text did not reach the disk (a full disk, say).
+    return written && closed ? WriteFault::None : WriteFault::Write;
 }
 
-void CZELKDoc::DeleteResultFiles(const std::string& prefix) {
+std::string WriteFaultText(const std::string& path, bool create, WriteFault fault) {
+    const bool created = create && fault == WriteFault::Open;
+    return (created ? "Could not create " : "Could not write to ") + path + kFileInUse;
+}
+
+void DeleteResultFiles(const std::string& prefix) {
     for (const char* suffix : {".Whist.out", ".Phist.out", ".Dist.out", ".Cov.out", ".CovW.out", ".Ghist.out"})
         DeleteFileIfFree(prefix + suffix);  // absent or held files stay, silently
 }

@@ -1,8 +1,11 @@
-// The surface-file reader at load: finds the file beside the data file, checks it line
-// by line against the loaded variables and keeps its points in mSurface.
+// The surface-file reader at load: checks the file line by line against the loaded
+// variables and keeps its points.
+#include "results/SurfaceFile.h"
+
 #include <cmath>
 
-#include "app/Document.h"
+#include "base/Format.h"
+#include "base/Text.h"
 #include "platform/TextFile.h"
 
 namespace zelk {
@@ -21,13 +24,17 @@ bool NotFiniteToken(const std::string& tok) {
 
 }  // namespace
 
-bool CZELKDoc::LoadSurfaceFile() {
-    const int p = data.iNumVar;
-    const std::string path =
-        data.sDataPath + (opt.bDeSoeteSurface == 1 ? ".DSSuT.out" : ".SuT.out");
+std::string SurfaceFilePath(const std::string& dataPath, bool deSoete) {
+    return dataPath + (deSoete ? ".DSSuT.out" : ".SuT.out");
+}
 
+SurfaceRead ReadSurfaceFile(const std::string& path, const StringList& names, Matrix& out) {
+    SurfaceRead result;
+    out.Clear();
+    const int p = static_cast<int>(names.size());
     TextReader in;
-    if (!in.Open(path)) return true;  // absent or in use: no surface file
+    if (!in.Open(path)) return result;  // absent or in use: no surface file
+    result.present = true;
 
     // Counting pass: the lines after the caption and the header, up to an empty line.
     std::string line;
@@ -60,7 +67,6 @@ bool CZELKDoc::LoadSurfaceFile() {
         std::string header;
         if (!in.ReadLine(header)) header.clear();
         StringList tok = SplitTokens(UpperCase(header), ' ');
-        StringList names = data.AnalysisNames();
         if (static_cast<int>(tok.size()) != p + 1) {
             condition = 2;
         } else if (tok[0] != "LU") {
@@ -92,28 +98,22 @@ bool CZELKDoc::LoadSurfaceFile() {
             double* row = work.Row(rows++);
             for (int k = 0; k <= p; ++k) row[k] = CAtof(tok[k]);
             row[p + 1] = 0;
-            if (std::fabs(row[0]) < 1e-8) surf.bSurfaceZeroLu = 1;
+            if (std::fabs(row[0]) < 1e-8) result.bZeroLu = true;
         }
     }
     if (!condition && in.ReadLine(line)) condition = 6;
     if (!condition && rows == 0) condition = 7;
 
     if (condition) {
-        in.Close();
-        MsgAnswer a = Message(Format("Invalid surface file (%d) ", condition) + path +
-                                  ". Delete the file?",
-                              MsgIcon::Stop, MsgButtons::OkCancel);
-        if (a == MsgAnswer::Ok) DeleteFileIfFree(path);
-        surf.bSurfaceZeroLu = 0;
-        OnNewDocument();
-        return false;
+        result.condition = condition;
+        result.bZeroLu = false;
+        return result;
     }
 
-    surf.mSurface.Resize(rows, p + 2, 0.0);
+    out.Resize(rows, p + 2, 0.0);
     for (int r = 0; r < rows; ++r)
-        for (int k = 0; k < p + 2; ++k) surf.mSurface(r, k) = work(r, k);
-    surf.sSurfaceFile = path;
-    return true;
+        for (int k = 0; k < p + 2; ++k) out(r, k) = work(r, k);
+    return result;
 }
 
 }  // namespace zelk

@@ -129,15 +129,20 @@ void DrawStatusPanel(CZELKDoc& doc, Canvas& canvas) {
     ++k;
 
     const NrtState& nrt = doc.nrt;
-    if (!nrt.mDispW.Empty()) {
+    const RunTrack& t = doc.track;
+    if (kind == kRunSurface && !doc.scan.mCurW.Empty()) {
+        canvas.Text(kLeft, LineY(k++), Format("Iteration %d of %d", doc.scan.iIter, doc.scan.iPointsMax));
+        canvas.Text(kLeft, LineY(k++), Format("Exploring: Lu=%.8f", doc.scan.dLu));
+        canvas.Text(kLeft, LineY(k++), Bracketed("w=", doc.scan.mCurW, "%.8f"));
+    } else if (!t.mDispW.Empty()) {
         if (nrt.iIter > 0)
             canvas.Text(kLeft, LineY(k++),
-                        Format("Exploring (Iteration %d of %d): Lu=%.8f", nrt.iIter - 1, doc.opt.iMaxIter,
-                               nrt.dDispLu));
+                        Format("Exploring (Iteration %d of %d): Lu=%.8f", nrt.iIter - 1, doc.opt.iMaxIterBudget,
+                               t.dDispLu));
         else
-            canvas.Text(kLeft, LineY(k++), Format("Lu=%.8f", nrt.dDispLu));
-        canvas.Text(kLeft, LineY(k++), Bracketed("w=", nrt.mDispW, "%.8f"));
-        if (!nrt.mDispGradW.Empty()) canvas.Text(kLeft, LineY(k++), Bracketed("Gradient(w)=", nrt.mDispGradW, "%.6f"));
+            canvas.Text(kLeft, LineY(k++), Format("Lu=%.8f", t.dDispLu));
+        canvas.Text(kLeft, LineY(k++), Bracketed("w=", t.mDispW, "%.8f"));
+        if (!t.mDispGradW.Empty()) canvas.Text(kLeft, LineY(k++), Bracketed("Gradient(w)=", t.mDispGradW, "%.6f"));
     }
     if (!nrt.mBestW.Empty()) canvas.Text(kLeft, LineY(k++), Bracketed("Last best w: ", nrt.mBestW, "%.8f"));
 }

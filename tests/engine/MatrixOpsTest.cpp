@@ -1,7 +1,7 @@
 // The matrix operations the engine relies on, with their edge cases.
 #include <gtest/gtest.h>
 
-#include "engine/Matrix.h"
+#include "base/Matrix.h"
 
 using zelk::Matrix;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/Matrix.h"
+#include "base/Matrix.h"
 
 using zelk::Matrix;
 

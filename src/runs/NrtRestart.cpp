@@ -2,9 +2,9 @@
 // the next descent from a random perturbation of the current point, or, after the last
 // restart, from the best point.
 #include <cmath>
+#include <utility>
 
-#include "app/Document.h"
-#include "engine/NrtRun.h"
+#include "runs/NrtRun.h"
 
 namespace zelk {
 
@@ -14,28 +14,27 @@ namespace {
 // the largest restart distance, r_p making the sum 0, then r_p swapped with a random
 // entry. Drawn until w + r lies within the bounds and sums to p; a point so tight that
 // no draw fits within the attempt limit is not perturbed.
-RealList DrawPerturbation(CZELKDoc& doc, const RealList& w) {
-    Platform& pf = doc.platform;
+RealList DrawPerturbation(const std::function<int()>& rand, const RealList& w, double minW, double maxDist) {
     const int p = static_cast<int>(w.size());
     const double dp = p;
-    const double lo = doc.opt.dMinValidW, hi = dp - doc.opt.dMinValidW;
+    const double lo = minW, hi = dp - minW;
     const int kMaxAttempts = 100000;
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         RealList r(static_cast<size_t>(p), 0.0);
         double len2 = 0;
         for (int k = 0; k < p - 1; ++k) {
-            r[k] = pf.Rand() * 2.0 / 32767.0 - 1.0;
+            r[k] = rand() * 2.0 / 32767.0 - 1.0;
             len2 += r[k] * r[k];
         }
         if (!(len2 > 0)) continue;
-        const double scale = doc.opt.dMaxRandRestartDist * (pf.Rand() / 32767.0) / std::sqrt(len2);
+        const double scale = maxDist * (rand() / 32767.0) / std::sqrt(len2);
         double sum = 0;
         for (int k = 0; k < p - 1; ++k) {
             r[k] *= scale;
             sum += r[k];
         }
         r[p - 1] = -sum;
-        int t = static_cast<int>(pf.Rand() * static_cast<double>(p) / 32768.0);
+        int t = static_cast<int>(rand() * static_cast<double>(p) / 32768.0);
         if (t < 0) t = 0;
         if (t > p - 1) t = p - 1;
         std::swap(r[p - 1], r[t]);
@@ -54,32 +53,33 @@ RealList DrawPerturbation(CZELKDoc& doc, const RealList& w) {
 
 }  // namespace
 
-void NrtRandomRestart(CZELKDoc& doc) {
-    NrtState& nrt = doc.nrt;
-    ++nrt.iRestart;
-    const double lu = doc.loss.dLu;
-    if (nrt.dBestLu < -1e-8 || nrt.dBestLu - 1e-8 > lu) {
-        nrt.mBestW = nrt.mCurW;
-        nrt.dBestLu = lu;
-        nrt.iBestIndex = nrt.iRestart - 1;
+void NrtRun::RandomRestart(NrtOutcome& out) {
+    NrtState& s = m_s;
+    const NrtSettings& set = m_ctx.settings;
+    ++s.iRestart;
+    const double lu = s.loss.dLu;
+    if (s.dBestLu < -1e-8 || s.dBestLu - 1e-8 > lu) {
+        s.mBestW = s.mCurW;
+        s.dBestLu = lu;
+        s.iBestIndex = s.iRestart - 1;
     } else {
-        nrt.mCurW = nrt.mBestW;
+        s.mCurW = s.mBestW;
     }
-    const RealList w = ToList(nrt.mCurW);
-    const RealList r = DrawPerturbation(doc, w);
-    nrt.mPerturb = ToColumn(r);
-    if (nrt.iRestart >= doc.opt.iNumRandRestart + 1) {
-        nrt.mStartW = nrt.mBestW;
-        nrt.mPresetW = nrt.mInitW;
+    const RealList w = ToList(s.mCurW);
+    const RealList r = DrawPerturbation(m_ctx.rand, w, set.dMinValidW, set.dMaxRandRestartDist);
+    s.mPerturb = ToColumn(r);
+    if (s.iRestart >= set.iNumRandRestart + 1) {
+        s.mStartW = s.mBestW;
+        s.mPresetW = s.mInitW;
     } else {
         RealList start(w.size());
         for (size_t k = 0; k < w.size(); ++k) start[k] = w[k] + r[k];
-        nrt.mStartW = ToColumn(start);
-        nrt.mPresetW = nrt.mStartW;
+        s.mStartW = ToColumn(start);
+        s.mPresetW = s.mStartW;
     }
-    nrt.iNRTPhase = 1;
-    doc.runs.rsNRT.bStepRequest = 1;
-    doc.RedrawAllViews();
+    s.phase = NrtPhase::Parameters;
+    out.requestForcedStep = true;
+    out.redraw = true;
 }
 
 }  // namespace zelk

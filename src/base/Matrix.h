@@ -40,28 +40,13 @@ public:
     double Min() const;
     double ColMax(int c) const;
     double ColMin(int c) const;
-    double Sum() const;
-    double Product() const;
-    double SumOfPowers(double e) const;
 
-    Matrix Pow(double e) const;
-    Matrix Abs() const;
     Matrix Scale(double f) const;
-    Matrix AddScalar(double a) const;
-    Matrix ElemProduct(const Matrix& b) const;
     Matrix Transpose() const;
-    Matrix RowVector(int r) const;      // 1 x cols
-    Matrix ColVector(int c) const;      // rows x 1
     // 1-based inclusive ranges, as written in the formulas.
     Matrix Sub(int r1, int r2, int c1, int c2) const;
-    Matrix RemoveRow(int r) const;
-    // Weighted mean of each column with weights w (rows x 1); a 1 x cols result.
-    Matrix WeightedColMean(const Matrix& w) const;
 
     bool EqualWithin(const Matrix& b, double tol = 1e-9) const;
-    Matrix IndicatorEqual(const Matrix& b) const;     // |a-b| <  1e-9
-    Matrix IndicatorDiffer(const Matrix& b) const;    // |a-b| >= 1e-9
-    Matrix IndicatorEqualConst(double c) const;       // |a-c| <  1e-9
 
     // Appends one element to a column vector (an empty matrix becomes 1 x 1).
     void AppendToColumn(double v);
@@ -69,7 +54,6 @@ public:
     void AppendRow(const double* values, int count);
     void AppendRow(const std::vector<double>& values) { AppendRow(values.data(), static_cast<int>(values.size())); }
 
-    bool operator==(const Matrix& b) const { return EqualWithin(b); }
 
 private:
     int m_rows = 0;
@@ -78,16 +62,7 @@ private:
     std::vector<double> m_data;
 };
 
-Matrix Add(const Matrix& a, const Matrix& b);
-Matrix Add(const Matrix& a, const Matrix& b, const Matrix& c);
-Matrix Add(const Matrix& a, const Matrix& b, const Matrix& c, const Matrix& d);
-Matrix Add(const Matrix& a, const Matrix& b, const Matrix& c, const Matrix& d, const Matrix& e);
-Matrix Add(const Matrix& a, const Matrix& b, const Matrix& c, const Matrix& d, const Matrix& e,
-           const Matrix& f);
 Matrix Mul(const Matrix& a, const Matrix& b);
 Matrix Mul(const Matrix& a, const Matrix& b, const Matrix& c);
-Matrix Mul(const Matrix& a, const Matrix& b, const Matrix& c, const Matrix& d);
-Matrix Diag(const Matrix& vec);                       // from a row or column vector
-Matrix VConcat(const Matrix& top, const Matrix& bottom);
 
 }  // namespace zelk

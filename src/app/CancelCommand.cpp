@@ -1,5 +1,6 @@
-// Keyboard controls of the view that act on runs.
+// The cancel command (Escape): it asks before it stops the active run.
 #include "app/Document.h"
+#include "runs/NrtRun.h"
 
 namespace zelk {
 
@@ -15,8 +16,7 @@ void CZELKDoc::OnCancelKey() {
         rs.bPaused = 1;
         if (Message(kCancelQuestion, MsgIcon::Stop, MsgButtons::OkCancel) == MsgAnswer::Ok) {
             rs.bStopRequest = 1;
-            nrt.bInitialised = 0;
-            nrt.iNRTPhase = 1;
+            NrtRun::RequestStop(nrt);
         }
         rs.bPaused = 0;
         return;
@@ -27,7 +27,7 @@ void CZELKDoc::OnCancelKey() {
     RunState& rs = surface ? runs.rsSurface : runs.rsNRTReplay;
     rs.bPaused = 1;
     if (Message(kCancelQuestion, MsgIcon::Stop, MsgButtons::OkCancel) == MsgAnswer::Ok) {
-        int& initialised = surface ? surf.bInitialised : replay.bInitialised;
+        int& initialised = surface ? scan.bInitialised : replay.bInitialised;
         if (initialised == 1) initialised = 0;
     }
     rs.bPaused = 0;

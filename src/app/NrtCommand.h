@@ -1,4 +1,4 @@
-// Run control: why the Newton-Raphson command refuses a data set it cannot analyse.
+// The Newton-Raphson command: why it refuses a data set it cannot analyse.
 #pragma once
 
 #include <string>

@@ -1,0 +1,33 @@
+// How much work one step of a run may do: a time box (about 10 ms, so the window never
+// stalls), or exactly one item when a run is stepped one item at a time (tests use it to
+// prove that results do not depend on the grouping).
+#pragma once
+
+#include <chrono>
+
+namespace zelk {
+
+class StepBudget {
+public:
+    StepBudget(int milliseconds, bool oneItem)
+        : m_one(oneItem),
+          m_end(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds)) {}
+    // An unlimited budget: every item fits.
+    static StepBudget Unlimited() { return StepBudget(); }
+    // True when another item fits in this step (the first always does).
+    bool More(int done) const {
+        if (done == 0 || m_unlimited) return true;
+        if (m_one) return false;
+        return std::chrono::steady_clock::now() < m_end;
+    }
+    bool OneItem() const { return m_one; }
+    bool IsUnlimited() const { return m_unlimited; }
+
+private:
+    StepBudget() : m_one(false), m_unlimited(true) {}
+    bool m_one;
+    bool m_unlimited = false;
+    std::chrono::steady_clock::time_point m_end{};
+};
+
+}  // namespace zelk

@@ -1,0 +1,172 @@
+#include "engine/Evaluation.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "engine/Parallel.h"
+
+namespace zelk {
+
+namespace {
+
+Matrix* Components(LossState& l, int t) {
+    Matrix* m[] = {&l.mDistC, &l.mDistO, &l.mDistN, &l.mDistS, &l.mDistA};
+    return m[t];
+}
+
+}  // namespace
+
+Evaluator::Evaluator() = default;
+Evaluator::~Evaluator() = default;
+
+void Evaluator::Begin(const Problem& pb, const Params& prm, LossState& out, PassKind kind) {
+    m_pb = &pb;
+    m_prm = prm;
+    m_out = &out;
+    m_kind = kind;
+    m_nextRow = 0;
+    m_nextChunk = 0;
+    m_triplesDone = 0;
+    m_noTriples = false;
+    const int n = pb.n;
+    // The pair rows overwrite every pair of the components; their storage is kept from one
+    // evaluation to the next (the triangle below the diagonal stays 0).
+    for (int t = 0; t < 5; ++t) {
+        Matrix& c = *Components(out, t);
+        if (c.Rows() != n || c.Cols() != n) c = Matrix(n, n, 0.0);
+    }
+    out.mDist = Matrix(n, n, 0.0);
+    m_stage = EvalStage::Pairs;
+}
+
+bool Evaluator::Pairs(const StepBudget& budget, EngineError& err) {
+    const Problem& pb = *m_pb;
+    LossState& l = *m_out;
+    const int n = pb.n;
+    Matrix comps[5];
+    for (int t = 0; t < 5; ++t) comps[t] = std::move(*Components(l, t));
+    bool ok = true;
+    int done = 0;
+    // Rows side by side, a few per core at a time (each writes only its own row); one row
+    // per step when the steps are counted one item each.
+    const int batch = budget.OneItem() ? 1 : 4 * EngineThreads();
+    std::vector<unsigned char> bad(static_cast<size_t>(batch), 0);
+    while (m_nextRow < n - 1 && budget.More(done)) {
+        const int r0 = m_nextRow, r1 = std::min(n - 1, r0 + batch);
+        ParallelFor(r0, r1, [&](int i) { bad[i - r0] = ComputePairRow(pb, m_prm, i, comps) ? 0 : 1; });
+        for (int i = r0; i < r1; ++i) {
+            if (bad[i - r0]) {
+                ok = false;  // the rows before the failing one are done
+                break;
+            }
+            ++m_nextRow;
+            ++done;
+        }
+        if (!ok) break;
+    }
+    for (int t = 0; t < 5; ++t) *Components(l, t) = std::move(comps[t]);
+    if (!ok) {
+        err.Fail(kDivideByZeroA);
+        return false;
+    }
+    if (m_nextRow >= n - 1) m_stage = EvalStage::Distances;
+    return true;
+}
+
+bool Evaluator::Triples(const StepBudget& budget, EngineError& err) {
+    const Problem& pb = *m_pb;
+    LossState& l = *m_out;
+    if (pb.n < 3) {
+        m_noTriples = true;
+        m_stage = EvalStage::Done;
+        return true;
+    }
+    if (m_kind == PassKind::Reference) {
+        ReferenceDerivativePass(pb, m_prm, l.mDist, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess, l, err);
+        if (err) return false;
+        m_triplesDone = pb.n * ((pb.n - 1.0) * (pb.n - 2.0)) / 6.0;
+        m_stage = EvalStage::Done;
+        return true;
+    }
+    DerivativePass& pass = *m_pass;
+    const int chunks = pass.NumChunks();
+    int done = 0;
+    while (m_nextChunk < chunks && budget.More(done)) {
+        pass.RunChunks(m_nextChunk, m_nextChunk + 1, err);
+        if (err) return false;
+        m_triplesDone += pass.TriplesInChunk(m_nextChunk);
+        ++m_nextChunk;
+        ++done;
+    }
+    if (m_nextChunk >= chunks) {
+        pass.Finish(l, err);
+        if (err) return false;
+        m_stage = EvalStage::Done;
+    }
+    return true;
+}
+
+bool Evaluator::Step(const StepBudget& budget, EngineError& err) {
+    if (!m_pb || !m_out) return true;
+    const Problem& pb = *m_pb;
+    LossState& l = *m_out;
+    const int n = pb.n;
+    const int q = pb.p - 1;
+    switch (m_stage) {
+        case EvalStage::Pairs:
+            return Pairs(budget, err);
+        case EvalStage::Distances: {
+            Matrix comps[5];
+            for (int t = 0; t < 5; ++t) comps[t] = std::move(*Components(l, t));
+            DistFailure failure;
+            BuildDistMatrix(comps, n, l.mDist, failure);
+            for (int t = 0; t < 5; ++t) *Components(l, t) = std::move(comps[t]);
+            if (failure.kind != 0) {
+                err.Fail(DistFailureText(failure));
+                return false;
+            }
+            l.dLu = 0;
+            l.dViolCount = l.dViolWeight = l.dTripleWeight = 0;
+            l.mGradV = Matrix(q, 1, 0.0);
+            l.mHessV = Matrix(q, q, 0.0);
+            l.dSumWeights = 0;
+            for (double s : pb.s) l.dSumWeights += s;
+            m_stage = EvalStage::Classification;
+            return true;
+        }
+        case EvalStage::Classification:
+            ClassifyTriples(l.mDist, pb.s, l.dTripleWeight, l.dViolWeight, l.dViolCount);
+            m_stage = EvalStage::Penalty;
+            return true;
+        case EvalStage::Penalty:
+            ComputePenalty(m_prm, pb.penaltyPow, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess, err);
+            if (err) return false;
+            l.adRecTripleWeight = Matrix(1, n, 0.0);
+            l.adRecTripleCount = Matrix(1, n, 0.0);
+            l.mRecGrad = Matrix(q, n, 0.0);
+            l.dViolCount2 = 0;
+            if (m_kind == PassKind::Fast) {
+                if (!m_pass) m_pass = std::make_unique<DerivativePass>();
+                m_pass->Begin(pb, m_prm, l.mDist, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess);
+            }
+            m_stage = EvalStage::Triples;
+            return true;
+        case EvalStage::Triples:
+            return Triples(budget, err);
+        case EvalStage::Done:
+            return true;
+    }
+    return true;
+}
+
+bool EvaluateFull(const Problem& pb, const Params& prm, LossState& out, EngineError& err, PassKind kind) {
+    Evaluator ev;
+    ev.Begin(pb, prm, out, kind);
+    const StepBudget all = StepBudget::Unlimited();
+    while (!ev.Done())
+        if (!ev.Step(all, err)) return false;
+    return true;
+}
+
+}  // namespace zelk

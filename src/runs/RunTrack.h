@@ -1,0 +1,32 @@
+// What the current (or last) run shows and leaves: the result tables it publishes, the run
+// histories, the display copies of the current point and the covariance there. The
+// Newton-Raphson run builds them iteration by iteration, the replay rebuilds them from
+// stored histories, and the view reads them.
+#pragma once
+
+#include <string>
+
+#include "base/Lists.h"
+#include "base/Matrix.h"
+
+namespace zelk {
+
+struct RunTrack {
+    // The published tables (their names are their captions) with their column names.
+    std::string sMethodTitle;
+    Matrix mResultTable, mResultTable2;
+    StringList asResultCols, asResultCols2;
+
+    // Histories, one row per recorded iteration.
+    Matrix mLuHist, mWHist, mGHist, mGwHist, mPHist;
+
+    // Display copies of the current point.
+    Matrix mDispGradV, mDispGradW, mDispHess, mDispEigHess, mDispW, mDispV, mDispPresetW;
+    double dDispLu = 0;
+    std::string sCurWLabel;
+
+    // Covariance of v and of w at the current point, with their eigenvalues.
+    Matrix mCovV, mCovW, mEigCovV, mEigCovW;
+};
+
+}  // namespace zelk
