@@ -52,7 +52,7 @@ std::string CopyToTemp(const char* name) {
     char tmpl[] = "/tmp/zelk_bench_surface_XXXXXX";
     std::string dir = mkdtemp(tmpl);
     std::string dst = dir + "/" + name;
-    std::ifstream in(std::string(ZELK_SHARED_DATA) + "/" + name, std::ios::binary);
+    std::ifstream in(std::string(ZELK_SOURCE_DIR "/examples") + "/" + name, std::ios::binary);
     std::ofstream out(dst, std::ios::binary);
     out << in.rdbuf();
     return dst;

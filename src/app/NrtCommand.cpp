@@ -260,8 +260,11 @@ void CZELKDoc::NrtStep() {
         case NrtOutcome::Kind::Finished:
             FinishRun(*this);
             return;
-        case NrtOutcome::Kind::Continue:
         case NrtOutcome::Kind::Idle:
+            // A step after the finish (whose writes are made once) only ends the run.
+            if (nrt.bFinished) rs.bRunning = 0;
+            return;
+        case NrtOutcome::Kind::Continue:
             break;
     }
     if (out.redraw) RedrawAllViews();

@@ -1,6 +1,6 @@
 // Batch runs: the trigger at each repaint, the completion, and runs that cannot start or
 // end without finishing.
-#include "engine/NrtTestData.h"
+#include "support/NrtTestData.h"
 
 namespace zelk {
 namespace {

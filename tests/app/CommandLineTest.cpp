@@ -1,5 +1,5 @@
 // The switches of the process command line, read again on every open.
-#include "data/LoadTestUtil.h"
+#include "support/LoadTestUtil.h"
 
 namespace zelk {
 namespace {

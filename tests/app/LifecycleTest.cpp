@@ -2,7 +2,7 @@
 // later successful one.
 #include <cmath>
 
-#include "data/LoadTestUtil.h"
+#include "support/LoadTestUtil.h"
 
 namespace zelk {
 namespace {
@@ -18,7 +18,7 @@ TEST(Lifecycle, OnNewDocumentEmptiesEverythingButOptionsAndCommandLine) {
     f.doc.opt.dSurfaceMinW[0] = 0.5;
     f.doc.disp.qx = 1;
     f.doc.disp.dSliceBand = 0.5;
-    f.doc.surf.dSurfaceBy = 7;
+    f.doc.surf.grid.dSurfaceBy = 7;
     f.doc.res.sWrepPath = "x";
     const int redraws = f.pf.redraws;
 
@@ -28,7 +28,7 @@ TEST(Lifecycle, OnNewDocumentEmptiesEverythingButOptionsAndCommandLine) {
     EXPECT_EQ(f.doc.disp.qx, kPi / 6);
     EXPECT_EQ(f.doc.disp.qz, 5 * kPi / 4);
     EXPECT_EQ(f.doc.disp.dSliceBand, 1.0);
-    EXPECT_EQ(f.doc.surf.dSurfaceBy, SurfaceState().dSurfaceBy);
+    EXPECT_EQ(f.doc.surf.grid.dSurfaceBy, SurfaceState().grid.dSurfaceBy);
     EXPECT_TRUE(f.doc.res.sWrepPath.empty());
     EXPECT_EQ(f.doc.prep.dNumVar, 0);
     EXPECT_EQ(f.doc.runs.rsNRT.bRunning, 0);
@@ -42,7 +42,7 @@ TEST(Lifecycle, OnNewDocumentEmptiesEverythingButOptionsAndCommandLine) {
 
 TEST(Lifecycle, AFailedOpenLeavesAnEmptyDocumentAndTheFixedFileLoads) {
     LoadFixture f;
-    const std::string good = loadtest::ReadAll(std::string(ZELK_SHARED_DATA) + "/flower.dat");
+    const std::string good = loadtest::ReadAll(std::string(ZELK_SOURCE_DIR "/examples") + "/flower.dat");
     ASSERT_TRUE(f.Open(good)) << f.pf.LastBox();
     // A broken copy under the same name: the earlier data set is gone as well.
     std::string broken = good;
@@ -81,7 +81,7 @@ TEST(Lifecycle, TheOpenSetsTheLoadConstants) {
 TEST(Lifecycle, TheFirstLoadWithoutInitialWeightsReportsAndGoesOn) {
     FakePlatform pf;
     CZELKDoc doc(pf, false);
-    const std::string path = std::string(ZELK_SHARED_DATA) + "/flower.dat";
+    const std::string path = std::string(ZELK_SOURCE_DIR "/examples") + "/flower.dat";
     ASSERT_TRUE(doc.OnOpenDocument(path));
     ASSERT_EQ(pf.boxes.size(), 1u);
     EXPECT_EQ(pf.LastBox(), "Invalid asInitW (does not have 1 or 8 tokens). Resetting to asInitW=1");

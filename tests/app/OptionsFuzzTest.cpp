@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "data/LoadTestUtil.h"
+#include "support/LoadTestUtil.h"
 
 namespace zelk {
 namespace {
@@ -85,7 +85,7 @@ TEST(OptionsFuzz, MutatedOptionFilesOnlyWarn) {
         doc.opt.asInitW = {"1"};
         pf.boxes.clear();
         doc.bManualStepping = 1;
-        const bool ok = doc.OnOpenDocument(std::string(ZELK_SHARED_DATA) + "/flower2.dat");
+        const bool ok = doc.OnOpenDocument(std::string(ZELK_SOURCE_DIR "/examples") + "/flower2.dat");
         if (!ok) {
             EXPECT_TRUE(doc.bNoData == 1 && doc.data.iNumRec == 0) << seed;
         }

@@ -7,7 +7,7 @@
 #include <climits>
 #include <memory>
 
-#include "data/LoadTestUtil.h"
+#include "support/LoadTestUtil.h"
 
 namespace zelk {
 namespace {
@@ -49,8 +49,8 @@ TEST(Options, AMissingFileGivesOneWarningAndTheDefaults) {
     EXPECT_TRUE(o.asInitW.empty());
     EXPECT_EQ(o.bDeSoeteSurface, 0);
     EXPECT_EQ(o.bAutoMinimize, 0);
-    EXPECT_EQ(o.iOriginX, 1150);
-    EXPECT_EQ(o.iOriginY, -125);
+    EXPECT_EQ(o.dOriginX, 1150);
+    EXPECT_EQ(o.dOriginY, -125);
     EXPECT_EQ(o.dMinValidW, 0.000001);
     EXPECT_EQ(o.dConvCrit, 0.000001);
     EXPECT_EQ(o.iNumRandRestart, 0);
@@ -113,7 +113,8 @@ TEST(Options, KeysAreCaseInsensitiveAndTheBudgetCoversTheRestarts) {
     }
     {
         Ini ini("imaxiter=5\nINUMRANDRESTART=2\n");
-        EXPECT_EQ(ini.opt().iMaxIter, 15);
+        EXPECT_EQ(ini.opt().iMaxIter, 5);
+        EXPECT_EQ(ini.opt().iMaxIterBudget, 15);
         EXPECT_EQ(ini.opt().iNumRandRestart, 2);
     }
     {
@@ -125,7 +126,7 @@ TEST(Options, KeysAreCaseInsensitiveAndTheBudgetCoversTheRestarts) {
     {
         // A product beyond the integer range is held at the largest integer.
         Ini ini("IMAXITER=2000000000\nINUMRANDRESTART=5\n");
-        EXPECT_EQ(ini.opt().iMaxIter, INT_MAX);
+        EXPECT_EQ(ini.opt().iMaxIterBudget, INT_MAX);
     }
     {
         // The last line of a key wins.
@@ -227,14 +228,15 @@ TEST(Options, EveryKeyReachesItsField) {
             "DSURFACEMINW3=0.3\nDSURFACEMAXW1=1.1\nDSURFACEMAXW2=1.2\nDSURFACEMAXW3=1.3\n");
     EXPECT_TRUE(ini.pf.boxes.empty()) << ini.pf.LastBox();
     const Options& o = ini.opt();
-    EXPECT_EQ(o.iMaxIter, 14);
+    EXPECT_EQ(o.iMaxIter, 7);
+    EXPECT_EQ(o.iMaxIterBudget, 14);
     EXPECT_EQ(o.d3dscale, 650);
     EXPECT_EQ(o.bCalib, 1);
     EXPECT_EQ(o.asInitW, StringList({"2", "1"}));
     EXPECT_EQ(o.bDeSoeteSurface, 1);
     EXPECT_EQ(o.bAutoMinimize, 1);
-    EXPECT_EQ(o.iOriginX, 300);
-    EXPECT_EQ(o.iOriginY, -40);
+    EXPECT_EQ(o.dOriginX, 300);
+    EXPECT_EQ(o.dOriginY, -40);
     EXPECT_EQ(o.dMinValidW, 0.25);
     EXPECT_EQ(o.dConvCrit, 0.001);
     EXPECT_EQ(o.iNumRandRestart, 1);

@@ -1,6 +1,6 @@
 // Run control: the run reset, the cancel key for the surface scan and the replay, and
 // the step dispatch.
-#include "engine/NrtTestData.h"
+#include "support/NrtTestData.h"
 
 namespace zelk {
 namespace {
@@ -17,9 +17,9 @@ TEST(RunControl, RunResetClearsEveryRunAndTheRunScopedState) {
     }
     doc.nrt.iIter = 7;
     doc.nrt.iIterBase = 3;
-    doc.nrt.iNRTPhase = 5;
-    doc.nrt.mWHist = Matrix(2, 2, 1.0);
-    doc.loss.mDist = Matrix(3, 3, 1.0);
+    doc.nrt.phase = NrtPhase::Evaluate;
+    doc.track.mWHist = Matrix(2, 2, 1.0);
+    doc.nrt.loss.mDist = Matrix(3, 3, 1.0);
     doc.RunReset();
     for (int k = 0; k < kNumRunKinds; ++k) {
         EXPECT_EQ(doc.runs.Get(k).bRunning, 0);
@@ -28,9 +28,9 @@ TEST(RunControl, RunResetClearsEveryRunAndTheRunScopedState) {
     }
     EXPECT_EQ(doc.nrt.iIter, 0);
     EXPECT_EQ(doc.nrt.iIterBase, 0);
-    EXPECT_EQ(doc.nrt.iNRTPhase, 0);
-    EXPECT_TRUE(doc.nrt.mWHist.Empty());
-    EXPECT_TRUE(doc.loss.mDist.Empty());
+    EXPECT_EQ(doc.nrt.phase, NrtPhase::SetUp);
+    EXPECT_TRUE(doc.track.mWHist.Empty());
+    EXPECT_TRUE(doc.nrt.loss.mDist.Empty());
     EXPECT_FALSE(doc.AnyRunActive());
 }
 
@@ -40,7 +40,7 @@ TEST(RunControl, EscapeCancelsASurfaceScanOrReplayOnConfirmation) {
             FakePlatform pf;
             CZELKDoc doc(pf, false);
             doc.runs.Get(kind).bRunning = 1;
-            int& initialised = kind == kRunSurface ? doc.surf.bInitialised : doc.replay.bInitialised;
+            int& initialised = kind == kRunSurface ? doc.scan.bInitialised : doc.replay.bInitialised;
             initialised = 1;
             pf.answers.push_back(answer);
             doc.OnCancelKey();

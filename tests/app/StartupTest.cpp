@@ -36,7 +36,7 @@ TEST(Startup, WithoutAFileTheWindowShowsMaximisedWithAnEmptyDocument) {
 
 TEST(Startup, WithAFileTheDataSetIsLoadedAndTheWindowStartsMinimised) {
     FakePlatform pf;
-    const std::string path = std::string(ZELK_SHARED_DATA) + "/flower.dat";
+    const std::string path = std::string(ZELK_SOURCE_DIR "/examples") + "/flower.dat";
     pf.commandLine = "zelk " + path;
     CZELKDoc doc(pf, false);
     const StartupResult r = RunStartup(doc, {"zelk", path});
@@ -76,7 +76,7 @@ TEST(Startup, AFailedFirstOpenEndsTheApplication) {
 
 TEST(Startup, BothBatchSwitchesEndTheApplicationWithoutLoading) {
     FakePlatform pf;
-    const std::string path = std::string(ZELK_SHARED_DATA) + "/flower.dat";
+    const std::string path = std::string(ZELK_SOURCE_DIR "/examples") + "/flower.dat";
     pf.commandLine = "zelk " + path + " -nrt -SUT";
     CZELKDoc doc(pf, false);
     const StartupResult r = RunStartup(doc, {"zelk", path, "-nrt", "-SUT"});

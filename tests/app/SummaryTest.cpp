@@ -1,6 +1,6 @@
 // The plain-text summaries of the headless mode.
 #include "app/Summary.h"
-#include "data/LoadTestUtil.h"
+#include "support/LoadTestUtil.h"
 
 namespace zelk {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <set>
 
-#include "data/LoadTestUtil.h"
+#include "support/LoadTestUtil.h"
 
 namespace zelk {
 namespace {
@@ -134,7 +134,7 @@ int KnownMessage(const std::string& text) {
 }
 
 TEST(LoadFuzz, MutatedFlowerFilesLoadOrFailCleanly) {
-    const std::string flower = loadtest::ReadAll(std::string(ZELK_SHARED_DATA) + "/flower.dat");
+    const std::string flower = loadtest::ReadAll(std::string(ZELK_SOURCE_DIR "/examples") + "/flower.dat");
     ASSERT_FALSE(flower.empty());
     LoadFixture f;
     int loaded = 0, failed = 0;

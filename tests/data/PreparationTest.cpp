@@ -2,7 +2,8 @@
 // triple count, the initial weights, and the value-type checks.
 #include <cmath>
 
-#include "data/LoadTestUtil.h"
+#include "data/Preparation.h"
+#include "support/LoadTestUtil.h"
 
 namespace zelk {
 namespace {
@@ -97,7 +98,11 @@ TEST(Preparation, RecomputeRangesFollowsTheMultipliers) {
     f.doc.opt.dEqFactMult[kTypeC] = 0.5;
     f.doc.opt.dEqFactMult[kTypeN] = 3;
     f.pf.boxes.clear();
-    f.doc.RecomputeRanges();
+    RangeRule rule;
+    rule.eqFactMult = f.doc.opt.dEqFactMult;
+    rule.rangePow = f.doc.opt.dRangePow;
+    rule.keepZeroRangeAsOne = true;  // a weight variable, no "-FWGT"
+    RecomputeRanges(f.doc.data, rule, f.doc.prep);
     // The flat variable keeps its divisor 1, as at the load.
     EXPECT_EQ(f.doc.prep.adRangeC, RealList({1, 1}));
     EXPECT_EQ(f.doc.prep.adRangeN, RealList({9}));

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/VarType.h"
 #include "engine/Engine.h"
 #include "engine/Parallel.h"
 #include "engine/EngineTestData.h"

@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "base/VarType.h"
 #include "engine/Engine.h"
 
 namespace zelk {

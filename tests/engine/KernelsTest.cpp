@@ -81,9 +81,9 @@ TEST(Inverse, RandomWellConditionedTimesInverseIsIdentity) {
 }
 
 TEST(Eigenvalues, DiagonalComesBackAscending) {
-    Matrix d(4, 1, 0.0);
-    d(0, 0) = 3, d(1, 0) = -1, d(2, 0) = 7, d(3, 0) = 0.5;
-    const Matrix ev = SymmetricEigenvalues(Diag(d));
+    Matrix d(4, 4, 0.0);
+    d(0, 0) = 3, d(1, 1) = -1, d(2, 2) = 7, d(3, 3) = 0.5;
+    const Matrix ev = SymmetricEigenvalues(d);
     ASSERT_EQ(ev.Rows(), 4);
     ASSERT_EQ(ev.Cols(), 1);
     const double want[] = {-1, 0.5, 3, 7};

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "base/VarType.h"
 #include "engine/Engine.h"
 #include "engine/EngineTestData.h"
 

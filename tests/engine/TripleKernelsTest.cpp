@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/VarType.h"
 #include "engine/Engine.h"
 #include "engine/EngineDetail.h"
 #include "engine/EngineTestData.h"

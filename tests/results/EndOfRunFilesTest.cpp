@@ -6,7 +6,7 @@
 
 #include "engine/TripleKernels.h"
 
-#include "engine/NrtTestData.h"
+#include "support/NrtTestData.h"
 
 namespace zelk {
 namespace {
@@ -36,7 +36,7 @@ TEST(EndOfRunFiles, FirstStepWritesOnlyTheHeadings) {
         EXPECT_EQ(ReadAll(p + s), "Data: " + p + "\nMethod: Newton-Raphson T\n") << s;
     EXPECT_FALSE(Exists(p + ".NRT.Wrep.out"));
     EXPECT_EQ(doc.res.sWrepPath, p + ".NRT.Wrep.out");
-    EXPECT_EQ(doc.res.sMethodTitle, "Newton-Raphson T");
+    EXPECT_EQ(doc.track.sMethodTitle, "Newton-Raphson T");
 }
 
 TEST(EndOfRunFiles, NoFilesWithAWeightVariableWithoutFwgt) {
@@ -99,20 +99,20 @@ TEST(EndOfRunFiles, LayoutOfEachFile) {
         EXPECT_EQ(w[3 + 4 * b], captions[b]) << b;
     }
     EXPECT_EQ(w[4], "  Iterations  Convergence          LUT");
-    EXPECT_EQ(w[5], Real12(L - 1) + " " + Real12(1) + " " + Real12(doc.nrt.dDispLu));
+    EXPECT_EQ(w[5], Real12(L - 1) + " " + Real12(1) + " " + Real12(doc.track.dDispLu));
     EXPECT_EQ(w[8], "           C            O            N            A");
     // Averages of the final weights per type (no N variable: 0).
-    const double* last = doc.nrt.mWHist.Row(L - 1);
+    const double* last = doc.track.mWHist.Row(L - 1);
     EXPECT_EQ(w[9], Real12(last[0]) + " " + Real12(last[1]) + " " + Real12(0) + " " + Real12(last[2]));
     EXPECT_EQ(w[13], Real12(1) + " " + Real12(1) + " " + Real12(1) + " " + Real12(1));
     EXPECT_EQ(w[20], "         C_X          O_Y          A_Z");
     EXPECT_EQ(w[21], Real12(last[0] / last[2]) + " " + Real12(last[1] / last[2]) + " " + Real12(1));
     EXPECT_EQ(w[24], "          Lu          C_X          O_Y          A_Z");
     // Last iteration first.
-    EXPECT_EQ(w[25], Real12(doc.nrt.mLuHist.Get(L - 1, 0)) + " " + Real12(last[0]) + " " + Real12(last[1]) +
+    EXPECT_EQ(w[25], Real12(doc.track.mLuHist.Get(L - 1, 0)) + " " + Real12(last[0]) + " " + Real12(last[1]) +
                          " " + Real12(last[2]));
-    EXPECT_EQ(w.back(), Real12(doc.nrt.mLuHist.Get(0, 0)) + " " + Real12(doc.nrt.mWHist.Get(0, 0)) + " " +
-                            Real12(doc.nrt.mWHist.Get(0, 1)) + " " + Real12(doc.nrt.mWHist.Get(0, 2)));
+    EXPECT_EQ(w.back(), Real12(doc.track.mLuHist.Get(0, 0)) + " " + Real12(doc.track.mWHist.Get(0, 0)) + " " +
+                            Real12(doc.track.mWHist.Get(0, 1)) + " " + Real12(doc.track.mWHist.Get(0, 2)));
 
     const StringList g = Lines(ReadAll(p + ".NRT.Ghist.out"));
     ASSERT_EQ(g.size(), 2u + 4u + 3u + static_cast<size_t>(L));
@@ -143,7 +143,7 @@ TEST(EndOfRunFiles, LayoutOfEachFile) {
     EXPECT_EQ(cv[3].rfind("Cov(v)*10^", 0), 0u);
     // The scale makes the largest element at least 0.1 when it was below 1.
     const int k = CAtoi(cv[3].substr(10));
-    const double maxCov = doc.loss.mCovV.Max();
+    const double maxCov = doc.track.mCovV.Max();
     if (maxCov < 1 && maxCov > 0) {
         EXPECT_EQ(k, static_cast<int>(std::ceil(-std::log10(maxCov))));
     } else {
@@ -164,8 +164,8 @@ TEST(EndOfRunFiles, TheNextOpeningAcceptsTheFilesOfARun) {
     doc.OnAnalyzeNrt();
     StepToEnd(doc);
     ASSERT_EQ(doc.iFatalCount, 0) << pf.LastBox();
-    const Matrix w = doc.nrt.mWHist;
-    const Matrix lu = doc.nrt.mLuHist;
+    const Matrix w = doc.track.mWHist;
+    const Matrix lu = doc.track.mLuHist;
     ASSERT_TRUE(doc.OnOpenDocument(data)) << pf.LastBox();
     EXPECT_EQ(doc.res.sNrtWhistFile, data + ".NRT.Whist.out");
     ASSERT_EQ(doc.res.mNrtWhist.Rows(), w.Rows());

@@ -1,5 +1,6 @@
 // What an invalid result file deletes: on OK the six files of its method's set, nothing
 // else; on Cancel (and with no person to ask) nothing at all.
+#include "results/ResultIO.h"
 #include "results/ResultReaderTestUtil.h"
 
 namespace zelk {
@@ -90,7 +91,7 @@ TEST_F(ResultDeletion, DeleteResultFilesLeavesHeldAndAbsentFilesAlone) {
     doc.bNoData = 0;
     {
         HeldLock lock(data + ".NRT.CovW.out");
-        doc.DeleteResultFiles(data + ".NRT");
+        DeleteResultFiles(data + ".NRT");
         EXPECT_TRUE(Exists(data + ".NRT.CovW.out"));
     }
     EXPECT_TRUE(pf.boxes.empty());

@@ -2,7 +2,9 @@
 // reader unchanged (within the 8 decimals written), long variable names included.
 #include <cmath>
 
+#include "results/NrtFiles.h"
 #include "results/ResultIO.h"
+#include "results/TableFile.h"
 #include "results/ResultReaderTestUtil.h"
 
 namespace zelk {
@@ -13,19 +15,6 @@ using namespace restest;
 struct RunFiles {
     Matrix wHist, luHist, gHist, pHist, covW, covV, dist;
 };
-
-Matrix Reversed(const Matrix& m, const std::string& caption) {
-    Matrix out(m.Rows(), m.Cols(), 0.0, caption);
-    for (int r = 0; r < m.Rows(); ++r)
-        for (int c = 0; c < m.Cols(); ++c) out.Set(r, c, m.Get(m.Rows() - 1 - r, c));
-    return out;
-}
-
-Matrix Row(const std::vector<double>& v, const std::string& caption) {
-    Matrix m(1, static_cast<int>(v.size()), 0.0, caption);
-    for (size_t k = 0; k < v.size(); ++k) m.Set(0, static_cast<int>(k), v[k]);
-    return m;
-}
 
 // Hand-made histories of a run of L iterations for p variables and n records.
 RunFiles MakeRun(int L, int p, int n) {
@@ -59,92 +48,35 @@ RunFiles MakeRun(int L, int p, int n) {
     return run;
 }
 
-void ClearTables(ResultFiles& res) {
-    res.mResultTable = Matrix();
-    res.mResultTable2 = Matrix();
-    res.asResultCols.clear();
-    res.asResultCols2.clear();
-}
-
-// The first-step heading lines and the end-of-run tables of a run, through WriteTables.
-void WriteRunFiles(CZELKDoc& doc, const RunFiles& run, int converged, double covWScale, int covWExp) {
-    ResultFiles& res = doc.res;
-    const std::string path = doc.data.sDataPath;
-    const int p = doc.data.iNumVar;
-    const int n = doc.data.iNumRec;
+// Writes the six files of a finished run through the writer of the end of a run.
+void WriteRunFiles(CZELKDoc& doc, const RunFiles& run, int converged) {
     const int L = run.wHist.Rows();
-    const StringList names(doc.data.asVarname.begin(), doc.data.asVarname.begin() + p);
-    const StringList firstNames(names.begin(), names.end() - 1);
-    res.sMethodTitle = "Newton-Raphson T";
-    res.sPhistPath = path + ".NRT.Phist.out";
-    res.sGhistPath = path + ".NRT.Ghist.out";
-    res.sWhistPath = path + ".NRT.Whist.out";
-    res.sCovPath = path + ".NRT.Cov.out";
-    res.sCovWPath = path + ".NRT.CovW.out";
-    res.sDistPath = path + ".NRT.Dist.out";
-    ClearTables(res);
-    for (const std::string* f : {&res.sPhistPath, &res.sGhistPath, &res.sWhistPath, &res.sCovWPath,
-                                 &res.sCovPath, &res.sDistPath})
-        ASSERT_TRUE(doc.WriteTables(*f, 1, 0));
-
-    ClearTables(res);
-    res.mResultTable2 = run.covW.Scale(covWScale);
-    res.mResultTable2.SetName(Format("Cov(w)*10^%d", covWExp));
-    res.asResultCols2 = names;
-    ASSERT_TRUE(doc.WriteTables(res.sCovWPath, 1, 1));
-    ClearTables(res);
-    res.mResultTable2 = run.covV;
-    res.mResultTable2.SetName(Format("Cov(v)*10^%d", 0));
-    res.asResultCols2 = firstNames;
-    ASSERT_TRUE(doc.WriteTables(res.sCovPath, 1, 1));
-    ClearTables(res);
-    res.mResultTable2 = run.dist;
-    res.mResultTable2.SetName("Weighted distance matrix");
-    for (int r = 1; r <= n; ++r) res.asResultCols2.push_back(Format("%d", r));
-    ASSERT_TRUE(doc.WriteTables(res.sDistPath, 1, 1));
-    ClearTables(res);
-    res.mResultTable = Row({L - 0.0, converged * 1.0}, "Results");
-    res.asResultCols = {"Iterations", "Convergence"};
-    res.mResultTable2 = Reversed(run.gHist, "Gradient(v) history");
-    res.asResultCols2 = firstNames;
-    ASSERT_TRUE(doc.WriteTables(res.sGhistPath, 0, 0));
-    ClearTables(res);
-    res.mResultTable = Row({L - 0.0, converged * 1.0}, "Results");
-    res.asResultCols = {"Iterations", "Convergence"};
-    res.mResultTable2 = Reversed(run.pHist, "PreSet(w) history");
-    res.asResultCols2 = names;
-    ASSERT_TRUE(doc.WriteTables(res.sPhistPath, 0, 0));
-    ClearTables(res);
-    res.mResultTable = Row({L - 0.0, converged * 1.0, run.luHist.Get(L - 1, 0)}, "Results");
-    res.asResultCols = {"Iterations", "Convergence", "LUT"};
-    ASSERT_TRUE(doc.WriteTables(res.sWhistPath, 0, 0));
-    ClearTables(res);
-    res.mResultTable = Row({1, 1, 0, 1}, "Avg.W.");
-    res.asResultCols = {"C", "O", "N", "A"};
-    ASSERT_TRUE(doc.WriteTables(res.sWhistPath, 0, 0));
-    ClearTables(res);
-    res.mResultTable = Row({1, 1, 1, 1}, "dOrgEqFactMult");
-    res.asResultCols = {"C", "O", "N", "A"};
-    res.mResultTable2 = Row({1, 1, 1, 1}, "dEqFactMult");
-    res.asResultCols2 = {"C", "O", "N", "A"};
-    ASSERT_TRUE(doc.WriteTables(res.sWhistPath, 0, 0));
-    ClearTables(res);
-    std::vector<double> v2;
-    for (int k = 0; k < p; ++k) v2.push_back(run.wHist.Get(L - 1, k) / run.wHist.Get(L - 1, p - 1));
-    res.mResultTable2 = Row(v2, "v^2");
-    res.asResultCols2 = names;
-    ASSERT_TRUE(doc.WriteTables(res.sWhistPath, 0, 0));
-    ClearTables(res);
-    Matrix both(L, p + 1);
-    for (int r = 0; r < L; ++r) {
-        both.Set(r, 0, run.luHist.Get(r, 0));
-        for (int k = 0; k < p; ++k) both.Set(r, k + 1, run.wHist.Get(r, k));
-    }
-    res.mResultTable2 = Reversed(both, "W history");
-    res.asResultCols2 = StringList{"Lu"};
-    for (const auto& nm : names) res.asResultCols2.push_back(nm);
-    ASSERT_TRUE(doc.WriteTables(res.sWhistPath, 0, 0));
-    ClearTables(res);
+    const int p = run.wHist.Cols();
+    NrtRecord rec;
+    rec.dataPath = doc.data.sDataPath;
+    rec.names = StringList(doc.data.asVarname.begin(), doc.data.asVarname.begin() + p);
+    rec.iterations = L;
+    rec.converged = converged;
+    rec.lut = run.luHist.Get(L - 1, 0);
+    rec.covW = &run.covW;
+    rec.covV = &run.covV;
+    rec.dist = &run.dist;
+    rec.luHist = &run.luHist;
+    rec.wHist = &run.wHist;
+    rec.gHist = &run.gHist;
+    rec.pHist = &run.pHist;
+    Matrix v2(1, p, 1.0);
+    rec.finalV2 = &v2;
+    const double avg[5] = {1, 1, 0, 0, 1}, mult[5] = {1, 1, 1, 1, 1};
+    rec.avgW = avg;
+    rec.orgEqFactMult = mult;
+    rec.eqFactMult = mult;
+    const NrtTexts t = NrtResultTexts(rec);
+    const NrtPaths paths = NrtPathsFor(rec.dataPath);
+    for (const auto& f : {std::make_pair(paths.sCovWPath, t.covW), std::make_pair(paths.sCovPath, t.cov),
+                          std::make_pair(paths.sDistPath, t.dist), std::make_pair(paths.sGhistPath, t.ghist),
+                          std::make_pair(paths.sPhistPath, t.phist), std::make_pair(paths.sWhistPath, t.whist)})
+        ASSERT_EQ(WriteTextFile(f.first, f.second, true), WriteFault::None);
 }
 
 void ExpectNear(const Matrix& got, const Matrix& want, double tol) {
@@ -179,7 +111,7 @@ TEST(ResultWriterRoundTrip, EndOfRunFilesReloadInIterationOrder) {
     SetVariables(doc, dir + "/set.dat", {"CX", "OY", "AZ"});
     doc.bNoData = 0;
     const RunFiles run = MakeRun(7, 3, 3);
-    WriteRunFiles(doc, run, 1, 1000.0, 3);
+    WriteRunFiles(doc, run, 1);
     ASSERT_TRUE(pf.boxes.empty()) << pf.LastBox();
 
     // The W history block lists the last iteration first.
@@ -206,7 +138,7 @@ TEST(ResultWriterRoundTrip, NamesLongerThanTwelveCharactersReloadWithoutAMessage
     doc.bNoData = 0;
     const RunFiles run = MakeRun(5, 3, 4);
     doc.data.iNumRec = 4;
-    WriteRunFiles(doc, run, 0, 1000.0, 3);
+    WriteRunFiles(doc, run, 0);
     EXPECT_NE(ReadText(dir + "/long.dat.NRT.CovW.out").find("\nCVARIABLE_00 "), std::string::npos);
 
     doc.bNoData = 1;
@@ -238,7 +170,7 @@ TEST(ResultWriterRoundTrip, OpeningTheDataFileLoadsTheRunsFiles) {
         SetVariables(writer, data, {"CVARIABLE_0014", "OSECOND_LONG_NAME", "AZ"}, {});
         writer.data.iNumRec = 4;
         writer.bNoData = 0;
-        WriteRunFiles(writer, run, 1, 1000.0, 3);
+        WriteRunFiles(writer, run, 1);
         ASSERT_TRUE(pf.boxes.empty()) << pf.LastBox();
     }
     FakePlatform pf;

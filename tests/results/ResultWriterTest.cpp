@@ -13,7 +13,7 @@ protected:
         dir = MakeTempDir();
         doc.bNoData = 0;
         doc.data.sDataPath = "C:\\d\\set.txt";
-        doc.res.sMethodTitle = "Newton-Raphson T";
+        doc.track.sMethodTitle = "Newton-Raphson T";
     }
     void CovTable() {
         Matrix m(2, 2, 0.0, "Cov(w)*10^3");
@@ -21,8 +21,8 @@ protected:
         m.Set(0, 1, -0.5);
         m.Set(1, 0, -0.5);
         m.Set(1, 1, 0.8);
-        doc.res.mResultTable2 = m;
-        doc.res.asResultCols2 = {"CX", "OY"};
+        doc.track.mResultTable2 = m;
+        doc.track.asResultCols2 = {"CX", "OY"};
     }
     std::string dir;
     FakePlatform pf;
@@ -46,14 +46,14 @@ TEST_F(ResultWriter, CovarianceWithRowLabelsIsByteExact) {
 
 TEST_F(ResultWriter, BothTablesAppendedWithoutRowLabels) {
     const std::string path = dir + "/a.out";
-    doc.res.mResultTable = Matrix(1, 2, 0.0, "Results");
-    doc.res.mResultTable.Set(0, 0, 12);
-    doc.res.mResultTable.Set(0, 1, 1);
-    doc.res.asResultCols = {"Iterations", "Convergence"};
-    doc.res.mResultTable2 = Matrix(2, 1, 0.0, "Gradient(v) history");
-    doc.res.mResultTable2.Set(0, 0, -0.000000004);
-    doc.res.mResultTable2.Set(1, 0, 123456.5);
-    doc.res.asResultCols2 = {"A_NAME_OF_14_C"};
+    doc.track.mResultTable = Matrix(1, 2, 0.0, "Results");
+    doc.track.mResultTable.Set(0, 0, 12);
+    doc.track.mResultTable.Set(0, 1, 1);
+    doc.track.asResultCols = {"Iterations", "Convergence"};
+    doc.track.mResultTable2 = Matrix(2, 1, 0.0, "Gradient(v) history");
+    doc.track.mResultTable2.Set(0, 0, -0.000000004);
+    doc.track.mResultTable2.Set(1, 0, 123456.5);
+    doc.track.asResultCols2 = {"A_NAME_OF_14_C"};
     WriteText(path, "before\n");
     ASSERT_TRUE(doc.WriteTables(path, 0, 0));
     EXPECT_EQ(ReadText(path),
@@ -68,8 +68,8 @@ TEST_F(ResultWriter, EmptyTablesAndMissingNamesWriteNoBlockOrHeader) {
     ASSERT_TRUE(doc.WriteTables(path, 1, 0));
     EXPECT_EQ(ReadText(path), "Data: C:\\d\\set.txt\nMethod: Newton-Raphson T\n");
     // A table with rows but no columns is empty; a table without names has no header line.
-    doc.res.mResultTable = Matrix(3, 0, 0.0, "Nothing");
-    doc.res.mResultTable2 = Matrix(1, 1, 2.0, "Plain");
+    doc.track.mResultTable = Matrix(3, 0, 0.0, "Nothing");
+    doc.track.mResultTable2 = Matrix(1, 1, 2.0, "Plain");
     ASSERT_TRUE(doc.WriteTables(path, 1, 0));
     EXPECT_EQ(ReadText(path), "Data: C:\\d\\set.txt\nMethod: Newton-Raphson T\n\nPlain\n  2.00000000\n");
     // Rows without labels get blank ones, so that their values stay in their columns.
@@ -79,8 +79,8 @@ TEST_F(ResultWriter, EmptyTablesAndMissingNamesWriteNoBlockOrHeader) {
 }
 
 TEST_F(ResultWriter, RowLabelsOfMoreThanTwelveCharactersAreCut) {
-    doc.res.mResultTable2 = Matrix(1, 1, 0.5, "v");
-    doc.res.asResultCols2 = {"CLONGERNAME_14"};
+    doc.track.mResultTable2 = Matrix(1, 1, 0.5, "v");
+    doc.track.asResultCols2 = {"CLONGERNAME_14"};
     const std::string path = dir + "/c.out";
     ASSERT_TRUE(doc.WriteTables(path, 1, 1));
     EXPECT_EQ(ReadText(path), "Data: C:\\d\\set.txt\nMethod: Newton-Raphson T\n\nv\n" + std::string(13, ' ') +

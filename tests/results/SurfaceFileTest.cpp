@@ -1,7 +1,7 @@
 // The surface-file reader at load: accepted files, skipped lines and every numbered
 // condition with its delete-the-file question.
 #include "platform/TextFile.h"
-#include "results/SurfaceTestUtil.h"
+#include "support/SurfaceTestUtil.h"
 
 namespace zelk {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "engine/NrtTestData.h"
-#include "results/EndOfRunWrites.h"
+#include "support/NrtTestData.h"
+#include "results/NrtFiles.h"
 
 namespace zelk {
 namespace {
@@ -50,10 +50,10 @@ TEST(Wrep, FwgtCreatesTheTableAndLaterRunsAppendARow) {
         const StringList lines = Lines(ReadAll(wrep));
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_EQ(lines[0], "      REPWGT        BCONV           LU          C_X          O_Y          A_Z");
-        const int last = doc.nrt.mWHist.Rows() - 1;
-        EXPECT_EQ(lines[1] + "\n", WrepRow("W1", 1, doc.nrt.mLuHist.Get(last, 0),
-                                           {doc.nrt.mWHist.Get(last, 0), doc.nrt.mWHist.Get(last, 1),
-                                            doc.nrt.mWHist.Get(last, 2)}));
+        const int last = doc.track.mWHist.Rows() - 1;
+        EXPECT_EQ(lines[1] + "\n", WrepRow("W1", 1, doc.track.mLuHist.Get(last, 0),
+                                           {doc.track.mWHist.Get(last, 0), doc.track.mWHist.Get(last, 1),
+                                            doc.track.mWHist.Get(last, 2)}));
     }
     {
         FakePlatform pf;
@@ -82,7 +82,7 @@ TEST(Wrep, MissingFileIsReportedAndTheRunEndsWithoutItsMessage) {
     EXPECT_FALSE(Exists(wrep));
     EXPECT_FALSE(Exists(dir + "/tiny.dat.NRT.Whist.out"));
     EXPECT_EQ(doc.runs.rsNRT.bRunning, 0);
-    EXPECT_EQ(doc.res.bEndWritesDone, 1);
+    EXPECT_EQ(doc.nrt.bFinished, 1);
     // The end-of-run writes are not attempted again.
     const size_t boxes = pf.boxes.size();
     doc.runs.rsNRT.bRunning = 1;
@@ -155,7 +155,7 @@ pid_t SpawnChild(const std::string& path, const std::string& weight) {
 TEST(Wrep, ManyProcessesAppendWholeRowsToOneFile) {
     const std::string dir = MakeTempDir();
     const std::string data = dir + "/flower_rep.dat";
-    WriteAll(data, ReadAll(std::string(ZELK_SHARED_DATA) + "/flower_rep.dat"));
+    WriteAll(data, ReadAll(std::string(ZELK_SOURCE_DIR "/examples") + "/flower_rep.dat"));
     ASSERT_FALSE(ReadAll(data).empty());
     const std::string wrep = data + ".NRT.Wrep.out";
 

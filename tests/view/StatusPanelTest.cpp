@@ -55,8 +55,8 @@ TEST(StatusPanel, ShowsTheActiveRunWithItsTimesAndWeights) {
     doc.nrt.iIter = 4;
     doc.nrt.iMaxIterRun = 100;
     doc.nrt.dPctDone = 45;
-    doc.nrt.mDispW = Matrix(3, 1, 1.0);
-    doc.nrt.dDispLu = 0.125;
+    doc.track.mDispW = Matrix(3, 1, 1.0);
+    doc.track.dDispLu = 0.125;
     CZELKView view(doc);
     RecordingCanvas canvas;
     view.Draw(canvas);

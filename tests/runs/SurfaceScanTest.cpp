@@ -5,8 +5,9 @@
 #include <cstdio>
 
 #include "engine/Engine.h"
-#include "results/SurfaceScan.h"
-#include "results/SurfaceTestUtil.h"
+#include "data/ProblemOf.h"
+#include "runs/SurfaceScan.h"
+#include "support/SurfaceTestUtil.h"
 
 namespace zelk {
 namespace {
@@ -35,13 +36,13 @@ TEST(SurfaceScan, TwoVariablesDefaultGridWritesEveryPointLastFirstAndEmptiesTheD
     ASSERT_EQ(f.doc.runs.rsSurface.bRunning, 1);
     f.doc.OnStepMessage(RunMessage::SurfaceStep);
     // The first point is (0.001, 1.999).
-    EXPECT_EQ(f.doc.res.sMethodTitle, "Surface T");
+    EXPECT_EQ(f.doc.track.sMethodTitle, "Surface T");
     EXPECT_EQ(f.doc.runs.rsSurface.iProgressMax, 1999);
     EXPECT_EQ(f.doc.runs.rsSurface.iProgress, 1);
-    ASSERT_EQ(f.doc.res.mResultTable2.Rows(), 1);
-    EXPECT_EQ(f.doc.res.mResultTable2.Name(), "Current w (iteration 1)");
-    EXPECT_NEAR(f.doc.res.mResultTable2(0, 1), 0.001, 1e-12);
-    EXPECT_NEAR(f.doc.res.mResultTable2(0, 2), 1.999, 1e-12);
+    ASSERT_EQ(f.doc.track.mResultTable2.Rows(), 1);
+    EXPECT_EQ(f.doc.track.mResultTable2.Name(), "Current w (iteration 1)");
+    EXPECT_NEAR(f.doc.track.mResultTable2(0, 1), 0.001, 1e-12);
+    EXPECT_NEAR(f.doc.track.mResultTable2(0, 2), 1.999, 1e-12);
     // While the scan runs the file holds its two header lines only.
     const std::string path = data + ".SuT.out";
     auto during = ReadLines(path);
@@ -115,8 +116,8 @@ TEST(SurfaceScan, ThreeVariablesIgnoreTheOptionBoundsOfTheThirdWeight) {
     f.doc.opt.dSurfaceMinW[2] = 1.0;
     f.doc.opt.dSurfaceMaxW[2] = 1.5;
     ASSERT_TRUE(f.doc.OnOpenDocument(f.Data(kThree)));
-    EXPECT_DOUBLE_EQ(f.doc.surf.dSurfaceMinW[2], 0.02);
-    EXPECT_DOUBLE_EQ(f.doc.surf.dSurfaceMaxW[2], 2.98);
+    EXPECT_DOUBLE_EQ(f.doc.surf.grid.dSurfaceMinW[2], 0.02);
+    EXPECT_DOUBLE_EQ(f.doc.surf.grid.dSurfaceMaxW[2], 2.98);
     EXPECT_EQ(f.doc.surf.mSurface.Rows(), 11026);
     // The options themselves stay as read: the next load sets the grid up afresh.
     EXPECT_DOUBLE_EQ(f.doc.opt.dSurfaceMinW[2], 1.0);
@@ -125,14 +126,14 @@ TEST(SurfaceScan, ThreeVariablesIgnoreTheOptionBoundsOfTheThirdWeight) {
 TEST(SurfaceScan, GridDefaultsDoNotLeakFromOneDataSetToTheNext) {
     Fixture f;
     ASSERT_TRUE(f.doc.OnOpenDocument(f.Data(kTwoC, "two.dat")));
-    EXPECT_DOUBLE_EQ(f.doc.surf.dSurfaceMaxW[0], 1.999);
+    EXPECT_DOUBLE_EQ(f.doc.surf.grid.dSurfaceMaxW[0], 1.999);
     ASSERT_TRUE(f.doc.OnOpenDocument(f.Data(kFour, "four.dat")));
     for (int d = 0; d < 3; ++d) {
-        EXPECT_DOUBLE_EQ(f.doc.surf.dSurfaceMinW[d], 0.05);
-        EXPECT_DOUBLE_EQ(f.doc.surf.dSurfaceMaxW[d], 3.95);
+        EXPECT_DOUBLE_EQ(f.doc.surf.grid.dSurfaceMinW[d], 0.05);
+        EXPECT_DOUBLE_EQ(f.doc.surf.grid.dSurfaceMaxW[d], 3.95);
     }
-    EXPECT_DOUBLE_EQ(f.doc.surf.dSurfaceMinWLast, 0.05);
-    EXPECT_DOUBLE_EQ(f.doc.surf.dSurfaceMaxWLast, 4.0);
+    EXPECT_DOUBLE_EQ(f.doc.surf.grid.dSurfaceMinWLast, 0.05);
+    EXPECT_DOUBLE_EQ(f.doc.surf.grid.dSurfaceMaxWLast, 4.0);
     EXPECT_EQ(f.doc.surf.mSurface.Rows(), 79079);
 }
 
@@ -172,7 +173,7 @@ TEST(SurfaceScan, CancelledScanWritesThePointsDoneSoFar) {
     f.doc.bOneItemPerStep = 1;
     f.doc.OnAnalyzeSurface();
     for (int k = 0; k < 5; ++k) f.doc.OnStepMessage(RunMessage::SurfaceStep);
-    f.doc.surf.bInitialised = 0;  // Escape, confirmed
+    f.doc.scan.bInitialised = 0;  // Escape, confirmed
     f.doc.OnStepMessage(RunMessage::SurfaceStep);
     EXPECT_EQ(f.doc.runs.rsSurface.bRunning, 0);
     EXPECT_EQ(f.doc.bNoData, 1);
@@ -194,7 +195,7 @@ TEST(SurfaceScan, CancelJustBeforeTheLastPointWritesNoUnsetRow) {
     f.doc.OnAnalyzeSurface();
     f.doc.OnStepMessage(RunMessage::SurfaceStep);
     f.doc.OnStepMessage(RunMessage::SurfaceStep);
-    f.doc.surf.bInitialised = 0;
+    f.doc.scan.bInitialised = 0;
     f.doc.OnStepMessage(RunMessage::SurfaceStep);
     auto lines = ReadLines(data + ".SuT.out");
     ASSERT_EQ(lines.size(), 5u + 2u);
@@ -259,22 +260,6 @@ TEST(SurfaceScan, LastWeightZeroStopsTheScanAndLeavesTheHeaderOnly) {
     EXPECT_EQ(ReadLines(data + ".SuT.out").size(), 2u);
 }
 
-TEST(SurfaceScan, StepWithoutMatchingDataReportsItsGuardCode) {
-    const struct {
-        void (*scan)(CZELKDoc&);
-        const char* text;
-    } cases[] = {{ScanSurface2, "Fatal error 2008.02.27.1c"},
-                 {ScanSurface3, "Fatal error 2008.02.27.1b"},
-                 {ScanSurface4, "Fatal error 2008.02.27.1"}};
-    for (const auto& c : cases) {
-        Fixture f;
-        ASSERT_TRUE(f.doc.OnOpenDocument(f.Data(c.scan == ScanSurface2 ? kFour : kTwoC)));
-        c.scan(f.doc);
-        EXPECT_EQ(f.pf.LastBox(), c.text);
-        EXPECT_EQ(f.doc.bNoData, 1);
-    }
-}
-
 TEST(SurfaceScan, CommandRefusals) {
     {
         Fixture f;
@@ -308,7 +293,7 @@ TEST(SurfaceScan, CommandRefusals) {
         Fixture f;
         f.doc.opt.dSurfaceByW2Vars = step;
         ASSERT_TRUE(f.doc.OnOpenDocument(f.Data(kTwoC)));
-        EXPECT_EQ(f.doc.surf.bGridValid, 0);
+        EXPECT_EQ(f.doc.surf.grid.bGridValid, 0);
         EXPECT_EQ(f.doc.surf.mSurface.Rows(), 0);
         f.doc.OnAnalyzeSurface();
         EXPECT_EQ(f.pf.LastBox(),
@@ -322,7 +307,7 @@ TEST(SurfaceScan, CommandRefusals) {
         Fixture f;
         f.doc.opt.dSurfaceByW4Vars = 0.001;  // 3999^3 candidate points
         ASSERT_TRUE(f.doc.OnOpenDocument(f.Data(kFour)));
-        EXPECT_EQ(f.doc.surf.bGridValid, 0);
+        EXPECT_EQ(f.doc.surf.grid.bGridValid, 0);
         f.doc.OnAnalyzeSurface();
         EXPECT_EQ(f.pf.LastBox(),
                   "The surface grid with step DSURFACEBYW4VARS=0.00100000 has too many points "

@@ -1,7 +1,7 @@
 // Calibration of the equalising multipliers during a Newton-Raphson run.
 #include <cmath>
 
-#include "engine/NrtTestData.h"
+#include "support/NrtTestData.h"
 #include "engine/TripleKernels.h"
 
 namespace zelk {
@@ -44,7 +44,7 @@ TEST(NrtCalibration, MovesTheCOAndNMultipliersAndNotA) {
     // The ranges follow the multipliers and the run starts again from the initial weights.
     EXPECT_NEAR(doc.prep.adRangeC[0], rangeC * doc.opt.dEqFactMult[kTypeC], 1e-12);
     EXPECT_NEAR(doc.nrt.adScale[0], rangeC * doc.opt.dEqFactMult[kTypeC], 1e-12);
-    EXPECT_EQ(doc.nrt.iNRTPhase, 1);
+    EXPECT_EQ(doc.nrt.phase, NrtPhase::Parameters);
     EXPECT_EQ(doc.nrt.bCalibDone, 0);
     EXPECT_TRUE(doc.nrt.mStartW.EqualWithin(doc.nrt.mInitW, 1e-15));
     EXPECT_TRUE(doc.nrt.mPresetW.EqualWithin(doc.nrt.mInitW, 1e-15));
@@ -72,7 +72,7 @@ TEST(NrtCalibration, TypesWithoutVariablesKeepTheirMultiplier) {
         CZELKDoc doc(pf, false);
         doc.bManualStepping = 1;
         doc.opt.bCalib = 1;
-        doc.opt.iMaxIter = 2000;
+        doc.opt.iMaxIterBudget = 2000;
         doc.opt.dConvCrit = 1e-5;
         FillData(doc, MakeTempDir() + "/ca.dat",
                  {{"C_X", {1.0, 2.5, 3.0, 7.0, 8.5, 4.0, 6.0, 2.0, 9.0, 5.5}},

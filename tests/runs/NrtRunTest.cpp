@@ -2,8 +2,8 @@
 // restarts, stops and the refusals of the command.
 #include <cmath>
 
-#include "engine/NrtRun.h"
-#include "engine/NrtTestData.h"
+#include "runs/NrtRun.h"
+#include "support/NrtTestData.h"
 
 namespace zelk {
 namespace {
@@ -16,7 +16,7 @@ const char* const kNotAttained = "Convergence not attained. Results files writte
 TEST(NrtBounds, WeightBelowMinimumIsClampedAndSumKept) {
     // The second weight went below the minimum: it sits exactly at the minimum, the
     // last weight takes the rest, the sum stays p.
-    RealList w = NrtBoundWeights({2.5, -0.3, 0.8}, 0.01);
+    RealList w = NrtRun::BoundWeights({2.5, -0.3, 0.8}, 0.01);
     EXPECT_DOUBLE_EQ(w[1], 0.01);
     EXPECT_DOUBLE_EQ(w[0], 2.5);
     EXPECT_NEAR(w[0] + w[1] + w[2], 3.0, 1e-12);
@@ -26,13 +26,13 @@ TEST(NrtBounds, WeightBelowMinimumIsClampedAndSumKept) {
 TEST(NrtBounds, LastWeightCorrectionGoesToTheFreeWeightWithMostRoom) {
     // Free weights 1.9 and 1.2 leave the last one at -0.1: it becomes the minimum and
     // the weight with the largest room min(|w - m|, w) (the first, 1.9) absorbs it.
-    RealList w = NrtBoundWeights({1.9, 1.2, -0.1}, 0.05);
+    RealList w = NrtRun::BoundWeights({1.9, 1.2, -0.1}, 0.05);
     EXPECT_DOUBLE_EQ(w[2], 0.05);
     EXPECT_DOUBLE_EQ(w[1], 1.2);
     EXPECT_NEAR(w[0], 1.9 - 0.05 + (3.0 - 3.1), 1e-12);
     EXPECT_NEAR(w[0] + w[1] + w[2], 3.0, 1e-12);
     // Above the upper bound: 0.01 + 0.02 leave 2.97 > 3 - 0.05 for the last one.
-    RealList hi = NrtBoundWeights({0.01, 0.02, 2.97}, 0.05);
+    RealList hi = NrtRun::BoundWeights({0.01, 0.02, 2.97}, 0.05);
     EXPECT_DOUBLE_EQ(hi[0], 0.05);
     EXPECT_DOUBLE_EQ(hi[1], 0.05);
     EXPECT_NEAR(hi[2], 2.9, 1e-12);
@@ -61,11 +61,11 @@ TEST(NrtRun, ConvergesWithoutRestartsAndReports) {
     EXPECT_EQ(doc.cmd.bLastRunConverged, 1);
     EXPECT_EQ(doc.runs.rsNRT.bRunning, 0);
     // The histories hold one row per iteration, the weights sum to p.
-    const int rows = doc.nrt.mWHist.Rows();
+    const int rows = doc.track.mWHist.Rows();
     EXPECT_EQ(rows, doc.nrt.iIter);
     EXPECT_GE(rows, 2);
     double sum = 0;
-    for (int k = 0; k < 3; ++k) sum += doc.nrt.mWHist.Get(rows - 1, k);
+    for (int k = 0; k < 3; ++k) sum += doc.track.mWHist.Get(rows - 1, k);
     EXPECT_NEAR(sum, 3.0, 1e-9);
     EXPECT_EQ(doc.asFilesWritten.size(), 6u);
     // The end-of-run writes are made once: a further step writes nothing more.
@@ -80,13 +80,13 @@ TEST(NrtRun, ZeroMaxIterEndsAfterTheFirstUpdateNotAttained) {
     CZELKDoc doc(pf, false);
     const std::string dir = MakeTempDir();
     PrepareTiny(doc, dir);
-    doc.opt.iMaxIter = 0;
+    doc.opt.iMaxIterBudget = 0;
     doc.OnAnalyzeNrt();
     StepToEnd(doc);
     ASSERT_FALSE(pf.boxes.empty());
     EXPECT_EQ(pf.LastBox().rfind(kNotAttained, 0), 0u) << pf.LastBox();
     EXPECT_EQ(doc.nrt.iIter, 1);
-    EXPECT_EQ(doc.nrt.mWHist.Rows(), 1);
+    EXPECT_EQ(doc.track.mWHist.Rows(), 1);
     EXPECT_EQ(doc.nrt.bConverged, 0);
 }
 
@@ -116,7 +116,8 @@ TEST_P(NrtRestarts, OneRandomRestartMakesThreeDescents) {
             ++descentsStarted;
             EXPECT_EQ(doc.runs.rsNRT.bStepRequest, 1);  // a forced step follows a restart
             if (doc.nrt.iRestart == 1) {
-                perturbSum = doc.nrt.mPerturb.Sum();
+                perturbSum = 0;
+                for (int k = 0; k < doc.nrt.mPerturb.Size(); ++k) perturbSum += doc.nrt.mPerturb.Data()[k];
                 // The perturbed start is the current point plus the perturbation.
                 for (int k = 0; k < 3; ++k)
                     EXPECT_NEAR(doc.nrt.mStartW.Get(k, 0), doc.nrt.mCurW.Get(k, 0) + doc.nrt.mPerturb.Get(k, 0),
@@ -256,12 +257,12 @@ TEST(NrtRun, GuardsOfTheCommand) {
     EXPECT_TRUE(doc.res.mNrtWhist.Empty());
     EXPECT_TRUE(doc.res.sNrtWhistFile.empty());
     EXPECT_EQ(doc.nrt.sRunMethod, "NRT");
-    EXPECT_EQ(doc.runs.rsNRT.iProgressMax, doc.opt.iMaxIter);
+    EXPECT_EQ(doc.runs.rsNRT.iProgressMax, doc.opt.iMaxIterBudget);
     // A second command while it runs does nothing.
     doc.OnStepMessage(RunMessage::NrtStep);
-    const int phase = doc.nrt.iNRTPhase;
+    const NrtPhase phase = doc.nrt.phase;
     doc.OnAnalyzeNrt();
-    EXPECT_EQ(doc.nrt.iNRTPhase, phase);
+    EXPECT_EQ(doc.nrt.phase, phase);
 }
 
 TEST(NrtRun, FirstStepMaximisesTheWindowOnce) {
@@ -384,9 +385,9 @@ TEST(NrtRun, ResultsDoNotDependOnTheStepGrouping) {
         if (one) {
             EXPECT_GT(steps, 40);  // rows and chunks one by one
         }
-        whist[one] = doc.nrt.mWHist;
-        ghist[one] = doc.nrt.mGHist;
-        phist[one] = doc.nrt.mPHist;
+        whist[one] = doc.track.mWHist;
+        ghist[one] = doc.track.mGHist;
+        phist[one] = doc.track.mPHist;
         const char* suffix[] = {".NRT.Whist.out", ".NRT.Phist.out", ".NRT.Ghist.out",
                                 ".NRT.Dist.out",  ".NRT.CovW.out",  ".NRT.Cov.out"};
         for (int f = 0; f < 6; ++f) {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/Engine.h"
-#include "results/SurfaceTestUtil.h"
+#include "support/SurfaceTestUtil.h"
 
 namespace zelk {
 namespace {
@@ -45,25 +45,25 @@ TEST(Replay, PlaysEveryStoredRowInOrderThenEnds) {
         ASSERT_EQ(rs.bRunning, 1) << k;
         const int b = k - 1;
         EXPECT_EQ(rs.iProgress, k);
-        EXPECT_EQ(f.doc.nrt.iIter, k);
-        EXPECT_EQ(f.doc.res.sMethodTitle, "Newton-Raphson Replay");
-        EXPECT_EQ(f.doc.nrt.mLuHist.Rows(), k);
-        EXPECT_EQ(f.doc.nrt.mWHist.Rows(), k);
-        EXPECT_EQ(f.doc.nrt.mGHist.Rows(), k);
-        EXPECT_EQ(f.doc.nrt.mPHist.Rows(), k);
-        EXPECT_EQ(f.doc.nrt.mGwHist.Rows(), k);
-        EXPECT_DOUBLE_EQ(f.doc.loss.dLu, f.W[b][0]);
-        EXPECT_DOUBLE_EQ(f.doc.nrt.mPHist(b, 1), f.P[b][1]);
+        EXPECT_EQ(f.doc.replay.iIter, k);
+        EXPECT_EQ(f.doc.track.sMethodTitle, "Newton-Raphson Replay");
+        EXPECT_EQ(f.doc.track.mLuHist.Rows(), k);
+        EXPECT_EQ(f.doc.track.mWHist.Rows(), k);
+        EXPECT_EQ(f.doc.track.mGHist.Rows(), k);
+        EXPECT_EQ(f.doc.track.mPHist.Rows(), k);
+        EXPECT_EQ(f.doc.track.mGwHist.Rows(), k);
+        EXPECT_DOUBLE_EQ(f.doc.track.dDispLu, f.W[b][0]);
+        EXPECT_DOUBLE_EQ(f.doc.track.mPHist(b, 1), f.P[b][1]);
 
-        const Matrix& t = f.doc.res.mResultTable2;
+        const Matrix& t = f.doc.track.mResultTable2;
         EXPECT_EQ(t.Name(), Format("Current w (iteration %d of 3)", k));
         ASSERT_EQ(t.Rows(), 2);
         ASSERT_EQ(t.Cols(), 4);
         for (int c = 0; c < 4; ++c) EXPECT_DOUBLE_EQ(t(0, c), f.W[b][c]);
         EXPECT_EQ(t(1, 0), -999999999.0);
-        ASSERT_EQ(f.doc.res.asResultCols2.size(), 4u);
-        EXPECT_EQ(f.doc.res.asResultCols2[0], "Lu");
-        EXPECT_EQ(f.doc.res.asResultCols2[3], "O_Z");
+        ASSERT_EQ(f.doc.track.asResultCols2.size(), 4u);
+        EXPECT_EQ(f.doc.track.asResultCols2[0], "Lu");
+        EXPECT_EQ(f.doc.track.asResultCols2[3], "O_Z");
 
         // The gradient in w from the stored gradient in v.
         const double* w = f.W[b] + 1;
@@ -73,22 +73,22 @@ TEST(Replay, PlaysEveryStoredRowInOrderThenEnds) {
         for (int i = 0; i < 2; ++i)
             EXPECT_NEAR(t(1, 1 + i), g[i] / (2 * std::sqrt(w[i] * w[2])) + S, 1e-12);
         EXPECT_NEAR(t(1, 3), -S, 1e-12);
-        EXPECT_NEAR(f.doc.nrt.mGwHist(b, 2), -S, 1e-12);
+        EXPECT_NEAR(f.doc.track.mGwHist(b, 2), -S, 1e-12);
 
-        ASSERT_EQ(f.doc.nrt.mDispV.Rows(), 2);
-        EXPECT_NEAR(f.doc.nrt.mDispV(0, 0), std::sqrt(w[0] / w[2]), 1e-12);
-        EXPECT_EQ(f.doc.nrt.mDispHess.Rows(), 2);
-        EXPECT_EQ(f.doc.nrt.mDispHess.Max(), 0.0);
-        EXPECT_EQ(f.doc.nrt.mDispEigHess.Rows(), 2);
-        ASSERT_EQ(f.doc.loss.mGradV.Rows(), 2);
-        EXPECT_DOUBLE_EQ(f.doc.loss.mGradV(1, 0), g[1]);
-        ASSERT_EQ(f.doc.nrt.mCurW.Rows(), 3);
-        EXPECT_DOUBLE_EQ(f.doc.nrt.mCurW(0, 0), w[0]);
+        ASSERT_EQ(f.doc.track.mDispV.Rows(), 2);
+        EXPECT_NEAR(f.doc.track.mDispV(0, 0), std::sqrt(w[0] / w[2]), 1e-12);
+        EXPECT_EQ(f.doc.track.mDispHess.Rows(), 2);
+        EXPECT_EQ(f.doc.track.mDispHess.Max(), 0.0);
+        EXPECT_EQ(f.doc.track.mDispEigHess.Rows(), 2);
+        ASSERT_EQ(f.doc.track.mDispGradV.Rows(), 2);
+        EXPECT_DOUBLE_EQ(f.doc.track.mDispGradV(1, 0), g[1]);
+        ASSERT_EQ(f.doc.track.mDispW.Rows(), 3);
+        EXPECT_DOUBLE_EQ(f.doc.track.mDispW(0, 0), w[0]);
     }
     EXPECT_EQ(f.doc.replay.bInitialised, 0);
     f.Step();  // the (R+1)-th step ends the replay
     EXPECT_EQ(rs.bRunning, 0);
-    EXPECT_EQ(f.doc.nrt.mLuHist.Rows(), 3);  // the rebuilt histories stay
+    EXPECT_EQ(f.doc.track.mLuHist.Rows(), 3);  // the rebuilt histories stay
     EXPECT_TRUE(f.pf.boxes.empty());
     EXPECT_FALSE(Exists(f.dir + "/set.dat.NRT.Whist.out"));  // the replay writes nothing
 }
@@ -102,19 +102,19 @@ TEST(Replay, RepeatStartsAgainFromTheFirstRow) {
     for (int k = 0; k < 3; ++k) f.Step();
     f.Step();  // resets without playing a row
     EXPECT_EQ(rs.bRunning, 1);
-    EXPECT_EQ(f.doc.nrt.iIter, 0);
+    EXPECT_EQ(f.doc.replay.iIter, 0);
     EXPECT_EQ(rs.iProgress, 0);
-    EXPECT_EQ(f.doc.nrt.mLuHist.Rows(), 3);
+    EXPECT_EQ(f.doc.track.mLuHist.Rows(), 3);
     f.Step();  // empties the rebuilt histories and plays row 0 again
-    EXPECT_EQ(f.doc.nrt.mLuHist.Rows(), 1);
-    EXPECT_EQ(f.doc.nrt.mGwHist.Rows(), 1);
-    EXPECT_EQ(f.doc.res.mResultTable2.Name(), "Current w (iteration 1 of 3)");
-    EXPECT_DOUBLE_EQ(f.doc.loss.dLu, 0.9);
+    EXPECT_EQ(f.doc.track.mLuHist.Rows(), 1);
+    EXPECT_EQ(f.doc.track.mGwHist.Rows(), 1);
+    EXPECT_EQ(f.doc.track.mResultTable2.Name(), "Current w (iteration 1 of 3)");
+    EXPECT_DOUBLE_EQ(f.doc.track.dDispLu, 0.9);
     // Cancel with Repeat on: the replay starts again instead of ending.
     f.doc.replay.bInitialised = 0;
     f.Step();
     EXPECT_EQ(rs.bRunning, 1);
-    EXPECT_EQ(f.doc.nrt.iIter, 0);
+    EXPECT_EQ(f.doc.replay.iIter, 0);
     // Repeat off, cancelled: the next step ends it.
     f.Step();
     f.doc.disp.bRepeat = 0;
@@ -132,12 +132,12 @@ TEST(Replay, ZeroLastWeightGivesNonFiniteValuesWithoutAMessage) {
     f.doc.OnAnalyzeNrtReplay();
     f.Step();
     EXPECT_TRUE(f.pf.boxes.empty());
-    EXPECT_FALSE(std::isfinite(f.doc.nrt.mDispV(0, 0)));
-    EXPECT_FALSE(std::isfinite(f.doc.res.mResultTable2(1, 1)));
-    EXPECT_FALSE(std::isfinite(f.doc.res.mResultTable2(1, 3)));
-    EXPECT_EQ(f.doc.res.mResultTable2(1, 0), -999999999.0);
+    EXPECT_FALSE(std::isfinite(f.doc.track.mDispV(0, 0)));
+    EXPECT_FALSE(std::isfinite(f.doc.track.mResultTable2(1, 1)));
+    EXPECT_FALSE(std::isfinite(f.doc.track.mResultTable2(1, 3)));
+    EXPECT_EQ(f.doc.track.mResultTable2(1, 0), -999999999.0);
     f.Step();
-    EXPECT_EQ(f.doc.nrt.iIter, 2);
+    EXPECT_EQ(f.doc.replay.iIter, 2);
 }
 
 TEST(Replay, CommandGuards) {
@@ -212,8 +212,8 @@ TEST(Replay, PlaysTheHistoriesLoadedFromTheResultFilesInIterationOrder) {
     const double expectW1[3] = {1.0, 1.2, 1.5};
     for (int k = 1; k <= 3; ++k) {
         f.doc.OnStepMessage(RunMessage::NrtReplayStep);
-        EXPECT_EQ(f.doc.res.mResultTable2.Name(), Format("Current w (iteration %d of 3)", k));
-        EXPECT_DOUBLE_EQ(f.doc.res.mResultTable2(0, 1), expectW1[k - 1]);
+        EXPECT_EQ(f.doc.track.mResultTable2.Name(), Format("Current w (iteration %d of 3)", k));
+        EXPECT_DOUBLE_EQ(f.doc.track.mResultTable2(0, 1), expectW1[k - 1]);
     }
     f.doc.OnStepMessage(RunMessage::NrtReplayStep);
     EXPECT_EQ(f.doc.runs.rsNRTReplay.bRunning, 0);
@@ -228,7 +228,7 @@ TEST(Replay, SurfaceCommandEndsARunningReplay) {
     EXPECT_EQ(f.doc.runs.rsNRTReplay.bRunning, 0);
     EXPECT_EQ(f.doc.runs.rsSurface.bRunning, 1);
     f.doc.OnStepMessage(RunMessage::SurfaceStep);
-    f.doc.surf.bInitialised = 0;
+    f.doc.scan.bInitialised = 0;
     f.RunSurface(10);
     EXPECT_EQ(f.doc.runs.rsSurface.bRunning, 0);
 }

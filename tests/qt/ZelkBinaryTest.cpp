@@ -105,7 +105,7 @@ TEST_F(ZelkBinary, HeadlessNewtonRaphsonBatchWritesItsResults) {
 }
 
 TEST_F(ZelkBinary, HeadlessSurfaceBatchReportsItsFile) {
-    const std::string data = std::string(ZELK_SOURCE_DIR) + "/../shared/data/flower2.dat";
+    const std::string data = std::string(ZELK_SOURCE_DIR) + "/examples/flower2.dat";
     if (access(data.c_str(), R_OK) != 0) GTEST_SKIP() << "no flower2.dat";
     CopyFile(data, dir + "/flower2.dat");
     CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/ZELK.ini", dir + "/ZELK.ini");

@@ -10,7 +10,7 @@
 #include "platform/qt/Headless.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtPlatform.h"
-#include "platform/QtTestApp.h"
+#include "qt/QtTestApp.h"
 #include "platform/qt/ViewWidget.h"
 #include "view/View.h"
 

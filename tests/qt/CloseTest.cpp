@@ -14,7 +14,7 @@
 #include "app/Document.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtPlatform.h"
-#include "platform/QtTestApp.h"
+#include "qt/QtTestApp.h"
 #include "platform/qt/ViewWidget.h"
 #include "view/View.h"
 
@@ -82,11 +82,11 @@ TEST(Close, EscapeAsksBeforeItCancelsARun) {
     MainWindow window(doc, view, true);
     pf.SetMainWindow(&window);
     doc.runs.rsSurface.bRunning = 1;
-    doc.surf.bInitialised = 1;
+    doc.scan.bInitialised = 1;
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(&window, &esc);
     EXPECT_NE(err.str().find("Are you sure you want to cancel this run?"), std::string::npos) << err.str();
-    EXPECT_EQ(doc.surf.bInitialised, 1);
+    EXPECT_EQ(doc.scan.bInitialised, 1);
     doc.runs.rsSurface.bRunning = 0;
 }
 

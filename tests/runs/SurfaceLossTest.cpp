@@ -4,7 +4,8 @@
 #include <cmath>
 
 #include "engine/Engine.h"
-#include "results/SurfaceTestUtil.h"
+#include "data/ProblemOf.h"
+#include "support/SurfaceTestUtil.h"
 
 namespace zelk {
 namespace {
@@ -54,10 +55,10 @@ TEST(SurfaceLoss, EqualsTheOptimisersLossWithoutSampleWeightsAndDiffersWithThem)
         for (int k = 0; k < 400 && f.doc.runs.rsSurface.bRunning; ++k) {
             f.doc.OnStepMessage(RunMessage::SurfaceStep);
             if (k % 23 != 0 || !f.doc.runs.rsSurface.bRunning) continue;
-            const Matrix& row = f.doc.res.mResultTable2;
+            const Matrix& row = f.doc.track.mResultTable2;
             ASSERT_EQ(row.Cols(), 3);
             RealList w{row(0, 1), row(0, 2)};
-            const double lu = f.doc.loss.dLu;
+            const double lu = f.doc.scan.dLu;
             EXPECT_NEAR(lu, OptimiserLu(plain, w), 1e-12 * std::max(1.0, std::fabs(lu)));
             const double luS = OptimiserLu(withS, w);
             if (weighted) {
@@ -71,7 +72,7 @@ TEST(SurfaceLoss, EqualsTheOptimisersLossWithoutSampleWeightsAndDiffersWithThem)
         if (weighted) {
             EXPECT_GT(differing, compared / 2);
         }
-        f.doc.surf.bInitialised = 0;
+        f.doc.scan.bInitialised = 0;
         f.RunSurface();
     }
 }
@@ -93,13 +94,13 @@ TEST(SurfaceLoss, DroppedPointsAreCountedLeftOutAndReported) {
     f.doc.OnAnalyzeSurface();
     const int redraws = f.pf.redraws;
     f.doc.OnStepMessage(RunMessage::SurfaceStep);
-    EXPECT_EQ(f.doc.surf.iDroppedPoints, 1);
-    EXPECT_EQ(f.doc.nrt.iIter, 0);
+    EXPECT_EQ(f.doc.scan.iDroppedPoints, 1);
+    EXPECT_EQ(f.doc.scan.iIter, 0);
     EXPECT_EQ(f.doc.runs.rsSurface.iProgressMax, 26);
     EXPECT_EQ(f.pf.redraws, redraws);  // a dropped point is not drawn
     f.doc.OnStepMessage(RunMessage::SurfaceStep);
-    EXPECT_EQ(f.doc.nrt.iIter, 1);
-    EXPECT_DOUBLE_EQ(f.doc.nrt.mWHist(0, 2), 0.05);  // the next point takes the first row
+    EXPECT_EQ(f.doc.scan.iIter, 1);
+    EXPECT_DOUBLE_EQ(f.doc.scan.mWRows(0, 2), 0.05);  // the next point takes the first row
     const int steps = f.RunSurface(1000);
     EXPECT_LT(steps, 1000);
     EXPECT_EQ(f.pf.LastBox(), "Surface file written to " + data + ".SuT.out.\nReopen " + data +

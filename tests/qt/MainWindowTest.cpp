@@ -13,7 +13,7 @@
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/RecentFiles.h"
-#include "platform/QtTestApp.h"
+#include "qt/QtTestApp.h"
 #include "platform/qt/ViewWidget.h"
 #include "view/View.h"
 

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "platform/qt/QtPlatform.h"
-#include "platform/QtTestApp.h"
+#include "qt/QtTestApp.h"
 
 namespace zelk {
 namespace {
