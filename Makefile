@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE ?= cmake
 
-.PHONY: run test bench deps build build-test build-bench clean
+.PHONY: run test bench deps build build-test build-bench update-golden clean
 
 deps:
 	bash scripts/install-deps
@@ -22,6 +22,11 @@ build-test: deps
 test: build-test
 	cd build/test && QT_QPA_PLATFORM=offscreen \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# Rewrites the expected files of the golden test after a deliberate change (never part of
+# `make test`); review the difference with git before committing it.
+update-golden: build-test
+	build/test/update_golden
 
 build-bench: deps
 	$(CMAKE) -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZELK_BENCH=ON -DZELK_WITH_QT=OFF >/dev/null

@@ -7,6 +7,7 @@
 
 #include "engine/Engine.h"
 #include "engine/EngineTestData.h"
+#include "engine/Evaluation.h"
 #include "engine/Parallel.h"
 
 namespace zelk {
@@ -29,36 +30,15 @@ struct Fixture {
     }
 };
 
-// One iteration's evaluation; returns Lu.
-// The pass object lives across iterations, as in a run.
-double FullEvaluation(const Problem& pb, const Params& prm, bool reference, DerivativePass& pass) {
-    const int n = pb.n;
-    LossState l;
-    Matrix comps[5];
-    for (auto& c : comps) c.Resize(n, n, 0.0);
-    // The rows of pairs side by side, as a run's step does them.
-    ParallelFor(0, n - 1, [&](int i) { ComputePairRow(pb, prm, i, comps); });
-    DistFailure df;
-    BuildDistMatrix(comps, n, l.mDist, df);
-    ClassifyTriples(l.mDist, pb.s, l.dTripleWeight, l.dViolWeight, l.dViolCount);
+// One iteration's evaluation and the covariance at its point; returns Lu. The evaluation's
+// buffers live across iterations, as in a run.
+double FullEvaluation(const Problem& pb, const Params& prm, PassKind kind, LossState& l) {
     EngineError err;
-    ComputePenalty(prm, pb.penaltyPow, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess, err);
-    if (reference) {
-        ReferenceDerivativePass(pb, prm, l.mDist, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess, l, err);
-    } else {
-        pass.Begin(pb, prm, l.mDist, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess);
-        pass.RunChunks(0, pass.NumChunks(), err);
-        pass.Finish(l, err);
-    }
-    for (int r = 0; r < n; ++r) {
-        const double tw = l.adRecTripleWeight(0, r);
-        for (int a = 0; a < l.mRecGrad.Rows(); ++a) l.mRecGrad(a, r) /= tw;
-    }
-    l.mCovV = CovarianceV(l.mHessV, l.mRecGrad, pb.s, l.dTripleWeight, l.dViolWeight);
-    l.mEigCovV = SymmetricEigenvalues(l.mCovV);
-    l.mCovW = CovarianceW(l.mCovV, prm);
-    l.mEigCovW = SymmetricEigenvalues(l.mCovW);
-    l.mEigHess = SymmetricEigenvalues(l.mHessV);
+    EvaluateFull(pb, prm, l, err, kind);
+    const Matrix covV = CovarianceV(l.mHessV, l.mRecGrad, pb.s, l.dTripleWeight, l.dViolWeight);
+    benchmark::DoNotOptimize(SymmetricEigenvalues(covV));
+    benchmark::DoNotOptimize(SymmetricEigenvalues(CovarianceW(covV, prm)));
+    benchmark::DoNotOptimize(SymmetricEigenvalues(l.mHessV));
     return l.dLu;
 }
 
@@ -66,8 +46,9 @@ void Evaluate(benchmark::State& state, bool reference) {
     const int n = static_cast<int>(state.range(0));
     SetEngineThreads(static_cast<int>(state.range(1)));
     Fixture f(n, kMixed, 7);
-    DerivativePass pass;
-    for (auto _ : state) benchmark::DoNotOptimize(FullEvaluation(f.o.pb, f.prm, reference, pass));
+    LossState l;
+    const PassKind kind = reference ? PassKind::Reference : PassKind::Fast;
+    for (auto _ : state) benchmark::DoNotOptimize(FullEvaluation(f.o.pb, f.prm, kind, l));
     const double triples = double(n) * (n - 1) * (n - 2) / 6.0;
     state.counters["ns_per_triple"] =
         benchmark::Counter(triples, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);

@@ -37,16 +37,6 @@ struct Column {
     int index;  // running index within the type
 };
 
-Matrix& DataOf(DataSet& d, int type) {
-    Matrix* m[] = {&d.mDataC, &d.mDataO, &d.mDataN, &d.mDataS, &d.mDataA};
-    return *m[type];
-}
-
-StringList& NamesOf(DataSet& d, int type) {
-    StringList* m[] = {&d.asVarnameC, &d.asVarnameO, &d.asVarnameN, &d.asVarnameS, &d.asVarnameA};
-    return *m[type];
-}
-
 // Keeps the rows whose flag is 0, in order.
 Matrix KeepRows(const Matrix& m, const std::vector<int>& drop, int kept) {
     Matrix out(kept, m.Cols(), 0.0, m.Name());
@@ -168,14 +158,14 @@ LoadOutcome LoadDataFile(const std::string& path, const std::string& sWeightVar,
     d.iNumVar = d.iNumVarAll - d.iNumW;
     for (size_t j = 0; j < cols.size(); ++j) {
         if (cols[j].type < 0) continue;
-        StringList& names = NamesOf(d, cols[j].type);
+        StringList& names = d.Names(cols[j].type);
         names.push_back(d.asVarname[j]);
     }
     const int width = std::max({d.iNumC, d.iNumO, d.iNumN, d.iNumA, 1});
     if (static_cast<long long>(n) * width > INT_MAX) return fail("Data file " + path + " is too large to load.");
     try {
         for (int t = 0; t < kNumTypes; ++t) {
-            if (d.Count(t) >= 1) DataOf(d, t).Resize(n, d.Count(t), t == kTypeC ? kFillC : -1);
+            if (d.Count(t) >= 1) d.Data(t).Resize(n, d.Count(t), t == kTypeC ? kFillC : -1);
         }
         d.mWeight.Resize(n, 1, weightNamed ? -1 : 1);
         d.aiDropRec.assign(static_cast<size_t>(n), 0);
@@ -209,7 +199,7 @@ LoadOutcome LoadDataFile(const std::string& path, const std::string& sWeightVar,
                 case kColO:
                 case kColN:
                 case kColA:
-                    DataOf(d, c.type)(static_cast<int>(r), c.index) = CAtoi(tok[j]);
+                    d.Data(c.type)(static_cast<int>(r), c.index) = CAtoi(tok[j]);
                     break;
                 case kColWeight: d.mWeight(static_cast<int>(r), 0) = CAtof(tok[j]); break;
                 case kColOtherW: break;
@@ -237,7 +227,7 @@ LoadOutcome LoadDataFile(const std::string& path, const std::string& sWeightVar,
                 }
                 case kColO:
                 case kColN:
-                case kColA: bad = DataOf(d, c.type)(r, c.index) < 0; break;
+                case kColA: bad = d.Data(c.type)(r, c.index) < 0; break;
                 case kColWeight: {
                     const double w = d.mWeight(r, 0);
                     bad = !std::isfinite(w) || w < -1e-6;
@@ -258,7 +248,7 @@ LoadOutcome LoadDataFile(const std::string& path, const std::string& sWeightVar,
     d.iNumRec = n - dropped;
     if (dropped > 0) {
         for (int t = 0; t < kNumTypes; ++t) {
-            if (d.Count(t) >= 1) DataOf(d, t) = KeepRows(DataOf(d, t), d.aiDropRec, d.iNumRec);
+            if (d.Count(t) >= 1) d.Data(t) = KeepRows(d.Data(t), d.aiDropRec, d.iNumRec);
         }
         d.mWeight = KeepRows(d.mWeight, d.aiDropRec, d.iNumRec);
     }

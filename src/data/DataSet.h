@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Format.h"
 #include "base/Lists.h"
-#include "base/Text.h"
 #include "base/Matrix.h"
 
 namespace zelk {
@@ -30,12 +28,14 @@ struct DataSet {
         const int c[] = {iNumC, iNumO, iNumN, iNumS, iNumA};
         return c[type];
     }
-    const Matrix& Data(int type) const {
-        const Matrix* m[] = {&mDataC, &mDataO, &mDataN, &mDataS, &mDataA};
+    const Matrix& Data(int type) const { return const_cast<DataSet*>(this)->Data(type); }
+    Matrix& Data(int type) {
+        Matrix* m[] = {&mDataC, &mDataO, &mDataN, &mDataS, &mDataA};
         return *m[type];
     }
-    const StringList& Names(int type) const {
-        const StringList* m[] = {&asVarnameC, &asVarnameO, &asVarnameN, &asVarnameS, &asVarnameA};
+    const StringList& Names(int type) const { return const_cast<DataSet*>(this)->Names(type); }
+    StringList& Names(int type) {
+        StringList* m[] = {&asVarnameC, &asVarnameO, &asVarnameN, &asVarnameS, &asVarnameA};
         return *m[type];
     }
     // The p analysis variable names in variable order C, O, N, S, A.

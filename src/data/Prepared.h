@@ -1,9 +1,7 @@
 // Quantities prepared from the data before any run.
 #pragma once
 
-#include "base/Format.h"
 #include "base/Lists.h"
-#include "base/Text.h"
 
 namespace zelk {
 

@@ -15,6 +15,17 @@ Matrix* Components(LossState& l, int t) {
     return m[t];
 }
 
+// The per-record gradient sums become means over each record's triples.
+void RecordMeans(LossState& l) {
+    const int n = l.adRecTripleWeight.Cols();
+    const int q = l.mRecGrad.Rows();
+    for (int r = 0; r < n; ++r) {
+        const double tw = l.adRecTripleWeight.Get(0, r);
+        if (tw != 0)
+            for (int k = 0; k < q; ++k) l.mRecGrad.Set(k, r, l.mRecGrad.Get(k, r) / tw);
+    }
+}
+
 }  // namespace
 
 Evaluator::Evaluator() = default;
@@ -85,6 +96,7 @@ bool Evaluator::Triples(const StepBudget& budget, EngineError& err) {
     if (m_kind == PassKind::Reference) {
         ReferenceDerivativePass(pb, m_prm, l.mDist, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess, l, err);
         if (err) return false;
+        RecordMeans(l);
         m_triplesDone = pb.n * ((pb.n - 1.0) * (pb.n - 2.0)) / 6.0;
         m_stage = EvalStage::Done;
         return true;
@@ -102,6 +114,7 @@ bool Evaluator::Triples(const StepBudget& budget, EngineError& err) {
     if (m_nextChunk >= chunks) {
         pass.Finish(l, err);
         if (err) return false;
+        RecordMeans(l);
         m_stage = EvalStage::Done;
     }
     return true;

@@ -1,6 +1,7 @@
 // One full evaluation of the loss at one point: the pair components, the distance matrix,
 // the classification of the triples, the penalty and the derivative pass, giving Lu with
-// its gradient, Hessian and per-record terms. A run advances it stage by stage, a
+// its gradient, Hessian and per-record terms (each record's mean gradient over its
+// triples, the input of the covariance). A run advances it stage by stage, a
 // time-boxed batch of pair rows or triple chunks per step; tests, benchmarks and one-off
 // callers evaluate at once. Both go through the same stages, and the result does not
 // depend on how the work was grouped into steps.

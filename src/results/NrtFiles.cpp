@@ -10,6 +10,7 @@
 #include "platform/TextFile.h"
 #include "results/ResultIO.h"
 #include "results/TableFile.h"
+#include "runs/RunTrack.h"
 
 namespace zelk {
 
@@ -96,11 +97,7 @@ NrtTexts NrtResultTexts(const NrtRecord& rec) {
     const double* e = rec.eqFactMult;
     Matrix v2 = *rec.finalV2;
     v2.SetName("v^2");
-    Matrix both(rec.wHist->Rows(), p + 1, 0.0);
-    for (int r = 0; r < rec.wHist->Rows(); ++r) {
-        both.Set(r, 0, rec.luHist->Get(r, 0));
-        for (int k = 0; k < p; ++k) both.Set(r, k + 1, rec.wHist->Get(r, k));
-    }
+    const Matrix both = LuAndWeights(*rec.luHist, *rec.wHist, std::string());
     StringList luNames{"Lu"};
     for (const auto& nm : names) luNames.push_back(nm);
     t.whist = header + Block(RowOf({iterations, converged, rec.lut}, "Results"), {"Iterations", "Convergence", "LUT"}) +

@@ -58,18 +58,6 @@ void AppendHistories(RunTrack& t, const NrtState& s, const RealList& g, const Re
     t.mPHist.AppendRow(ToList(s.mPresetW));
 }
 
-// The recorded Lu and w rows side by side, the table the view shows.
-Matrix LuAndWeights(const RunTrack& t, const std::string& caption) {
-    const int rows = t.mWHist.Rows();
-    const int p = t.mWHist.Cols();
-    Matrix out(rows, p + 1, 0.0, caption);
-    for (int r = 0; r < rows; ++r) {
-        out.Set(r, 0, t.mLuHist.Get(r, 0));
-        for (int k = 0; k < p; ++k) out.Set(r, k + 1, t.mWHist.Get(r, k));
-    }
-    return out;
-}
-
 }  // namespace
 
 void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
@@ -78,7 +66,6 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
     const NrtSettings& set = m_ctx.settings;
     const int p = m_ctx.data.iNumVar;
     const int q = p - 1;
-    const int n = m_ctx.data.iNumRec;
     const double dp = p;
 
     // Consistency of the pass.
@@ -89,11 +76,6 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
     if (l.dLu < -1e-8) {
         out = Fail(Format("Fatal error 2007.10.30.3a (%.32f)", l.dLu));
         return;
-    }
-    for (int r = 0; r < n; ++r) {
-        const double tw = l.adRecTripleWeight.Get(0, r);
-        if (tw != 0)
-            for (int k = 0; k < q; ++k) l.mRecGrad.Set(k, r, l.mRecGrad.Get(k, r) / tw);
     }
 
     // The Newton step on the free parameters (no line search, no damping).
@@ -154,7 +136,7 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
     m_t.mDispPresetW = s.mPresetW;
     m_t.dDispLu = l.dLu;
     m_t.sCurWLabel = Format("Current w (iteration %d of %d)", s.iIter - 1, set.iMaxIterBudget);
-    m_t.mResultTable = LuAndWeights(m_t, "W history");
+    m_t.mResultTable = LuAndWeights(m_t.mLuHist, m_t.mWHist, "W history");
     m_t.asResultCols = StringList{"Lu"};
     for (const auto& name : m_ctx.data.AnalysisNames()) m_t.asResultCols.push_back(name);
     s.mLastDist = l.mDist;

@@ -29,4 +29,17 @@ struct RunTrack {
     Matrix mCovV, mCovW, mEigCovV, mEigCovW;
 };
 
+// The Lu history and the W history side by side (the loss, then the p weights), one row
+// per iteration in iteration order: the table the view shows and the result file keeps.
+inline Matrix LuAndWeights(const Matrix& luHist, const Matrix& wHist, const std::string& caption) {
+    const int rows = wHist.Rows();
+    const int p = wHist.Cols();
+    Matrix out(rows, p + 1, 0.0, caption);
+    for (int r = 0; r < rows; ++r) {
+        out.Set(r, 0, luHist.Get(r, 0));
+        for (int k = 0; k < p; ++k) out.Set(r, k + 1, wHist.Get(r, k));
+    }
+    return out;
+}
+
 }  // namespace zelk

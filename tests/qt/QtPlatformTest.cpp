@@ -104,16 +104,5 @@ TEST(QtPlatform, TickCountAdvancesWithSleep) {
     EXPECT_LE(t.month, 12);
 }
 
-TEST(QtPlatform, LoweringThePriorityOfAThreadWorks) {
-    TestApp();
-    QtPlatform pf({"zelk"}, true);
-    std::thread t([&] {
-        pf.SetCurrentThreadPriority(-2);
-        pf.SetCurrentThreadPriority(+2);  // may be refused without privilege: ignored
-    });
-    t.join();
-    SUCCEED();
-}
-
 }  // namespace
 }  // namespace zelk

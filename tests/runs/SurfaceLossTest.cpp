@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/Engine.h"
 #include "data/ProblemOf.h"
+#include "engine/Evaluation.h"
 #include "support/SurfaceTestUtil.h"
 
 namespace zelk {
@@ -15,25 +15,9 @@ using namespace surftest;
 // The loss the Newton-Raphson run computes at w (distance matrix, penalty and the
 // derivative pass over all triples).
 double OptimiserLu(const Problem& pb, const RealList& w) {
-    Params prm = ParamsFromWeights(w);
-    Matrix comps[5];
-    for (auto& c : comps) c.Resize(pb.n, pb.n, 0.0);
-    for (int i = 0; i < pb.n; ++i) EXPECT_TRUE(ComputePairRow(pb, prm, i, comps));
-    Matrix dist;
-    DistFailure df;
-    BuildDistMatrix(comps, pb.n, dist, df);
-    EXPECT_EQ(df.kind, 0);
-    double P = 0;
-    Matrix gP, hP;
-    EngineError err;
-    ComputePenalty(prm, pb.penaltyPow, P, gP, hP, err);
-    DerivativePass pass;
-    pass.Begin(pb, prm, dist, P, gP, hP);
-    pass.RunChunks(0, pass.NumChunks(), err);
     LossState out;
-    ClassifyTriples(dist, pb.s, out.dTripleWeight, out.dViolWeight, out.dViolCount);
-    pass.Finish(out, err);
-    EXPECT_FALSE(err.failed) << err.text;
+    EngineError err;
+    EXPECT_TRUE(EvaluateFull(pb, ParamsFromWeights(w), out, err)) << err.text;
     return out.dLu;
 }
 

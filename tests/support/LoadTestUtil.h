@@ -10,6 +10,8 @@
 #include <string>
 
 #include "app/Document.h"
+#include "base/Format.h"
+#include "base/Text.h"
 #include "support/FakePlatform.h"
 #include "support/TempFiles.h"
 

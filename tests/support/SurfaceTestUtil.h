@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/Document.h"
+#include "base/Format.h"
+#include "base/Text.h"
 #include "support/FakePlatform.h"
 #include "support/TempFiles.h"
 
