@@ -18,6 +18,8 @@ struct CommandLine {
     double dLastRunLu = 0;
     std::vector<double> adLastRunW;
     std::vector<std::string> asLastRunNames;
+    std::string sLastRunCalibFailure;  // why calibration did not settle, or empty
+    unsigned uLastRunSeed = 0;         // the seed of its random restarts
 };
 
 }  // namespace zelk

@@ -57,6 +57,9 @@ public:
     int bBatchFinished = 0;
     // Files written by the last finished run, for the headless summary.
     StringList asFilesWritten;
+    // The seed of the random restarts of the last Newton-Raphson run (IRANDSEED, or the
+    // time when that is 0): setting IRANDSEED to it repeats the run.
+    unsigned uRandSeed = 0;
     // Counts every Fatal() call (tests and the step loop look at it).
     int iFatalCount = 0;
 

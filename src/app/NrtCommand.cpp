@@ -2,6 +2,7 @@
 // the document, writes the heading and result files and reports the end of the run.
 #include "app/NrtCommand.h"
 
+#include <ctime>
 #include <functional>
 
 #include "app/Document.h"
@@ -157,6 +158,12 @@ void FinishRun(CZELKDoc& doc) {
     doc.cmd.adLastRunW = last >= 0 ? RealList(t.mWHist.Row(last), t.mWHist.Row(last) + t.mWHist.Cols())
                                    : ToList(doc.nrt.mCurW);
     doc.cmd.asLastRunNames = doc.data.AnalysisNames();
+    doc.cmd.sLastRunCalibFailure = doc.nrt.sCalibFailure;
+    doc.cmd.uLastRunSeed = doc.uRandSeed;
+    // A calibration that did not settle is a run that failed its purpose: a batch run ends
+    // with a failure status (its files are written all the same).
+    if (!doc.nrt.sCalibFailure.empty() && (doc.cmd.iBatchNRT != 0 || doc.platform.IsHeadless()))
+        doc.iExitCode = 1;
 
     doc.runs.rsNRT.bRunning = 0;
     if (!written) {
@@ -169,7 +176,10 @@ void FinishRun(CZELKDoc& doc) {
         doc.BatchCompletion(kRunNRT);
         return;
     }
-    doc.Message(NrtFinalMessage(PathsOf(doc.res), doc.nrt.bConverged), MsgIcon::Information, MsgButtons::Ok);
+    std::string text = NrtFinalMessage(PathsOf(doc.res), doc.nrt.bConverged);
+    if (!doc.nrt.sCalibFailure.empty())
+        text += "\n\nCalibration of the multipliers did not settle: " + doc.nrt.sCalibFailure + ".";
+    doc.Message(text, MsgIcon::Information, MsgButtons::Ok);
 }
 
 }  // namespace
@@ -206,6 +216,11 @@ void CZELKDoc::OnAnalyzeNrt() {
     res.sNrtCovFile.clear();
     res.sNrtCovWFile.clear();
 
+    // Each run draws its restarts from a generator seeded with IRANDSEED, or with the time
+    // when that is 0; the seed is reported so that any run can be repeated.
+    uRandSeed = opt.iRandSeed != 0 ? static_cast<unsigned>(opt.iRandSeed) : static_cast<unsigned>(std::time(nullptr));
+    platform.SeedRand(uRandSeed);
+
     rs.dwStartTick = platform.TickCount();
     rs.dElapsedSec = 0;
     rs.dRemainingSec = 0;
@@ -224,7 +239,7 @@ void CZELKDoc::NrtStep() {
         return;
     }
     RunState& rs = runs.rsNRT;
-    NrtContext ctx{data, prep, opt.dEqFactMult, opt.dLastEqFactMult, RangeRule(), NrtSettings(),
+    NrtContext ctx{data, prep, opt.dEqFactMult, opt.dLastEqFactMult, opt.dOrgEqFactMult, RangeRule(), NrtSettings(),
                    [this] { return platform.Rand(); }};
     ctx.rangeRule.eqFactMult = opt.dEqFactMult;
     ctx.rangeRule.rangePow = opt.dRangePow;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QString>
 
+#include <clocale>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -63,6 +64,9 @@ int RunZelkApp(int& argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // The toolkit applies the environment's locale; numbers are read and written in the C
+    // library's own locale whatever it says (base/ also guards each conversion).
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setOrganizationName(kSettingsOrganisation);
     QApplication::setApplicationName(kSettingsApplication);
     QApplication::setQuitOnLastWindowClosed(false);
