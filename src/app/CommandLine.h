@@ -18,6 +18,10 @@ struct CommandLine {
     double dLastRunLu = 0;
     std::vector<double> adLastRunW;
     std::vector<std::string> asLastRunNames;
+    // Iterations of the last Newton-Raphson run (points of the last surface scan), and
+    // its elapsed time in seconds.
+    int iLastRunIter = 0;
+    double dLastRunElapsedSec = 0;
 };
 
 }  // namespace zelk

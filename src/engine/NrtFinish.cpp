@@ -70,6 +70,8 @@ void NrtFinish(CZELKDoc& doc) {
     doc.cmd.dLastRunLu = last >= 0 ? nrt.mLuHist.Get(last, 0) : nrt.dDispLu;
     doc.cmd.adLastRunW = w;
     doc.cmd.asLastRunNames = doc.data.AnalysisNames();
+    doc.cmd.iLastRunIter = nrt.iIter - 1;
+    doc.cmd.dLastRunElapsedSec = rs.dElapsedSec.load();
 
     nrt.iNRTPhase = 1;
     rs.bRunning = 0;

@@ -218,6 +218,8 @@ void FinishScan(CZELKDoc& doc) {
 
     rs.bRunning = 0;
     doc.asFilesWritten = StringList{doc.res.sWhistPath};
+    doc.cmd.iLastRunIter = doc.nrt.iIter;
+    doc.cmd.dLastRunElapsedSec = rs.dElapsedSec.load();
     if (doc.cmd.iBatchSUT == 1) {
         doc.cmd.iBatchSUT = 2;
         doc.bBatchFinished = 1;
