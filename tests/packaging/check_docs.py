@@ -48,7 +48,7 @@ with tempfile.TemporaryDirectory() as d:
     for s in SWITCHES + ["ZELK.ini", ".NRT.Wrep.out", ".SuT.out", "Exit status"]:
         check(s in r.stdout, "--help does not mention " + s)
     r = run(["--version"], d)
-    check(r.returncode == 0 and re.fullmatch(r"zelk \d+\.\d+\.\d+\n", r.stdout) is not None,
+    check(r.returncode == 0 and re.fullmatch(r"zelk \d+(\.\d+)+\n", r.stdout) is not None,
           "--version printed %r" % r.stdout)
     for args in (["--bogus"], ["--headless=1", "x.dat"], ["--json", "x.dat"], ["--help", "--nope"]):
         r = run(args, d, display=True)
