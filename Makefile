@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE ?= cmake
 
-.PHONY: run test bench deps build build-test build-bench update-golden clean
+.PHONY: run test bench deps build build-test build-bench update-golden package check-package clean
 
 deps:
 	bash scripts/install-deps
@@ -34,6 +34,16 @@ build-bench: deps
 
 bench: build-bench
 	bash scripts/run-bench build/bench
+
+# The Debian package of the release build: build/release/zelk_<version>_<arch>.deb.
+package: build
+	rm -f build/release/zelk_*.deb
+	cd build/release && cpack -G DEB >/dev/null
+	@ls build/release/zelk_*.deb
+
+# Builds the package and checks its fields, its file list and the program unpacked from it.
+check-package: package
+	bash scripts/check-package build/release/zelk_*.deb
 
 clean:
 	rm -rf build

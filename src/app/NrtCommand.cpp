@@ -160,6 +160,8 @@ void FinishRun(CZELKDoc& doc) {
     doc.cmd.asLastRunNames = doc.data.AnalysisNames();
     doc.cmd.sLastRunCalibFailure = doc.nrt.sCalibFailure;
     doc.cmd.uLastRunSeed = doc.uRandSeed;
+    doc.cmd.iLastRunIter = doc.nrt.iIter - 1;
+    doc.cmd.dLastRunElapsedSec = doc.runs.rsNRT.dElapsedSec.load();
     // A calibration that did not settle is a run that failed its purpose: a batch run ends
     // with a failure status (its files are written all the same).
     if (!doc.nrt.sCalibFailure.empty() && (doc.cmd.iBatchNRT != 0 || doc.platform.IsHeadless()))

@@ -37,6 +37,8 @@ void FinishScan(CZELKDoc& doc) {
 
     rs.bRunning = 0;
     doc.asFilesWritten = StringList{path};
+    doc.cmd.iLastRunIter = doc.scan.iIter;
+    doc.cmd.dLastRunElapsedSec = rs.dElapsedSec.load();
     if (doc.cmd.iBatchSUT == 1) {
         doc.cmd.iBatchSUT = 2;
         doc.bBatchFinished = 1;

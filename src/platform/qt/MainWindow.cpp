@@ -19,12 +19,17 @@
 #include "platform/qt/ViewWidget.h"
 #include "view/View.h"
 
+// The build gives the version.
+#ifndef ZELK_VERSION
+#define ZELK_VERSION "unknown"
+#endif
+
 namespace zelk {
 
 namespace {
 
 const char* const kAboutText =
-    "ZELK Version 1.0\n\n"
+    "ZELK Version " ZELK_VERSION "\n\n"
     "ZELK finds the weights of the variables of a mixed-type data set (continuous, ordinal, "
     "nominal and asymmetric binary variables) that make the weighted distances between its "
     "records as close as possible to an ultrametric. It minimises the ultrametric loss Lu by "
