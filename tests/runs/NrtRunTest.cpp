@@ -95,7 +95,7 @@ class NrtRestarts : public ::testing::TestWithParam<unsigned> {};
 TEST_P(NrtRestarts, OneRandomRestartMakesThreeDescents) {
     FakePlatform pf;
     CZELKDoc doc(pf, false);
-    pf.SeedRand(GetParam());
+    doc.opt.iRandSeed = static_cast<int>(GetParam());
     doc.bManualStepping = 1;
     // No A variable: a descent that puts almost all the weight on a lone A variable
     // meets the type-A divide by zero for jointly absent pairs.
@@ -379,7 +379,7 @@ TEST(NrtRun, ResultsDoNotDependOnTheStepGrouping) {
         doc.bOneItemPerStep = one;
         doc.iStepBudgetMs = 1000;
         doc.opt.iNumRandRestart = 1;
-        pf.SeedRand(7);
+        doc.opt.iRandSeed = 7;
         doc.OnAnalyzeNrt();
         const int steps = StepToEnd(doc);
         if (one) {
