@@ -267,7 +267,12 @@ void CZELKDoc::NrtStep() {
         case NrtOutcome::Kind::Continue:
             break;
     }
-    if (out.redraw) RedrawAllViews();
+    if (out.redraw) {
+        // Inside an iteration only its percentage changes: the view redraws just that.
+        disp.bProgressOnly = out.progressOnly ? 1 : 0;
+        RedrawAllViews();
+        disp.bProgressOnly = 0;
+    }
     if (bNoData) return;
     if (out.requestForcedStep) rs.bStepRequest = 1;
 }

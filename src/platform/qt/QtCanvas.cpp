@@ -8,6 +8,15 @@ namespace {
 
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
+QString ToQString(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The panels' layout was made for a narrow sans serif; DejaVu Sans Condensed is one that
+// is on every machine the program is installed on (fonts-dejavu-extra).
+const QStringList& PanelFontFamilies() {
+    static const QStringList families{"DejaVu Sans Condensed", "Liberation Sans", "Arial", "DejaVu Sans"};
+    return families;
+}
+
 }  // namespace
 
 QtCanvas::QtCanvas(QImage& image) : m_image(image) {
@@ -45,12 +54,14 @@ void QtCanvas::SetBrush(Rgb color) { m_painter.setBrush(ToQColor(color)); }
 
 void QtCanvas::SetFont(int pointSize, int weight) {
     QFont font = m_painter.font();
+    font.setFamilies(PanelFontFamilies());
     font.setPixelSize(PixelSizeForPoints(pointSize));
     font.setWeight(weight >= 600 ? QFont::Bold : QFont::Normal);
     font.setItalic(false);
     font.setUnderline(false);
     font.setStrikeOut(false);
     m_painter.setFont(font);
+    m_metrics = QFontMetrics(m_painter.font());
 }
 
 void QtCanvas::SetTextColor(Rgb color) { m_textColor = ToQColor(color); }
@@ -60,9 +71,11 @@ void QtCanvas::SetBackground(Rgb color, bool opaque) {
     m_painter.setBackgroundMode(opaque ? Qt::OpaqueMode : Qt::TransparentMode);
 }
 
+int QtCanvas::TextWidth(const std::string& text) { return m_metrics.horizontalAdvance(ToQString(text)); }
+
 void QtCanvas::Text(int x, int y, const std::string& text, bool rightAligned) {
-    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QFontMetrics fm(m_painter.font());
+    const QString s = ToQString(text);
+    const QFontMetrics& fm = m_metrics;
     const int width = fm.horizontalAdvance(s);
     const int left = rightAligned ? x - width : x;
     if (m_painter.backgroundMode() == Qt::OpaqueMode)
