@@ -259,6 +259,7 @@ void CZELKDoc::NrtStep() {
             return;
         case NrtOutcome::Kind::Finished:
             FinishRun(*this);
+            if (!bNoData) RedrawAllViews();  // the panel without the run's progress
             return;
         case NrtOutcome::Kind::Idle:
             // A step after the finish (whose writes are made once) only ends the run.

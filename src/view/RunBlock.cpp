@@ -16,6 +16,7 @@ namespace {
 constexpr Rgb kYellow{255, 255, 0};
 const char* const kTypeCountFault = "Fatal error 2008.08.22.1";
 const char* const kCurrentRowCaption = "Current w (iteration";
+constexpr int kColumnGap = 20;
 
 // Mean weight of each type block (C, O, N, S, A in that order); a type without variables
 // has 0. False when a weight lies beyond every block.
@@ -61,13 +62,15 @@ void DrawScanBlock(PanelPass& pass, int k) {
     }
 }
 
-// The v column on lines r and below, at x = 75p + 85 (75 more for two variables).
-void DrawVColumn(PanelPass& pass, int r) {
+// The v column on lines r and below, at x = 75p + 85 (75 more for two variables), or
+// further right when the lines of the left column beside it (which end at leftEnd) are
+// long, as they are while the gradient is large: the two never overlap.
+void DrawVColumn(PanelPass& pass, int r, int leftEnd) {
     const CZELKDoc& doc = pass.doc;
     const RunTrack& t = doc.track;
     PanelWriter& out = pass.out;
     const int p = doc.data.iNumVar;
-    const int x = 75 * p + 85 + (p == 2 ? 75 : 0);
+    const int x = std::max(75 * p + 85 + (p == 2 ? 75 : 0), leftEnd + kColumnGap);
     auto put = [&](int line, const std::string& text) { out.Put(PanelKey(LineY(line), kSlotV), x, LineY(line), text); };
 
     out.SetColor(kBlack);
@@ -127,22 +130,28 @@ bool DrawRunBlock(PanelPass& pass, int k) {
     put(k + 5, EqFactLine(o.dLastEqFactMult, "Last"));
     put(k + 6, EqFactLine(o.dOrgEqFactMult, "Original"));
     const int r = k + 8;
-    put(r, ListText("w=", t.mDispW.Data(), std::min(t.mDispW.Size(), p), "%.8f"));
-    if (!t.mDispGradW.Empty()) put(r + 2, ListText("Gradient(w)=", t.mDispGradW, "%.6f"));
+    // From line r on, the lines beside the v column: note where the longest ends.
+    int leftEnd = 0;
+    auto putBeside = [&](int line, const std::string& text) {
+        put(line, text);
+        leftEnd = std::max(leftEnd, kLeftX + out.Width(text));
+    };
+    putBeside(r, ListText("w=", t.mDispW.Data(), std::min(t.mDispW.Size(), p), "%.8f"));
+    if (!t.mDispGradW.Empty()) putBeside(r + 2, ListText("Gradient(w)=", t.mDispGradW, "%.6f"));
 
     const Matrix& table = t.mResultTable2;
     if (!table.Empty() && table.Name().compare(0, 20, kCurrentRowCaption) == 0) {
         const bool repeating = doc.runs.rsNRT.bRunning && doc.nrt.bRepeatForHessian;
-        put(r + 3, table.Name() + (repeating ? " (Repeating for Hessian)" : "") + Format(": Lu=%.8f", table.Get(0, 0)));
+        putBeside(r + 3, table.Name() + (repeating ? " (Repeating for Hessian)" : "") + Format(": Lu=%.8f", table.Get(0, 0)));
         const int n = std::min(table.Cols() - 1, p);
-        put(r + 4, ListText("w=", table.Row(0) + 1, n, "%.8f"));
+        putBeside(r + 4, ListText("w=", table.Row(0) + 1, n, "%.8f"));
         // The gradient at that point: the table's own row when it has one (the replay).
         if (table.Rows() >= 2)
-            put(r + 5, ListText("Gradient(w)=", table.Row(1) + 1, n, "%.6f"));
+            putBeside(r + 5, ListText("Gradient(w)=", table.Row(1) + 1, n, "%.6f"));
         else if (!t.mDispGradW.Empty())
-            put(r + 5, ListText("Gradient(w)=", t.mDispGradW, "%.6f"));
+            putBeside(r + 5, ListText("Gradient(w)=", t.mDispGradW, "%.6f"));
     }
-    DrawVColumn(pass, r);
+    DrawVColumn(pass, r, leftEnd);
     return true;
 }
 
