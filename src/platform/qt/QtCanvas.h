@@ -46,6 +46,8 @@ private:
     QPainter m_painter;
     QPen m_pen;
     QFontMetrics m_metrics{QFont()};
+    std::string m_lastText;  // the last text measured or drawn, and its width
+    int m_lastWidth = -1;
     QColor m_textColor = Qt::black;
     QPoint m_pos;
 };
