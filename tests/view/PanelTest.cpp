@@ -269,6 +269,44 @@ TEST(Panels, ProgressOnlyDrawTouchesOnlyItsStrip) {
     f.doc.runs.rsNRT.bRunning = 0;
 }
 
+TEST(Panels, RunAsksForProgressOnlyDrawsInsideAnIteration) {
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    doc.bManualStepping = 1;
+    doc.bOneItemPerStep = 1;
+    const std::string path = testfs::MakeTempDir("zelk_view") + "/sixty.dat";
+    std::string text = "C_A\tC_B\tO_C\n";
+    for (int r = 0; r < 60; ++r)
+        text += std::to_string(r * 37 % 101) + "\t" + std::to_string(r * 53 % 97) + "\t" + std::to_string(r % 5) + "\n";
+    testfs::WriteText(path, text);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    std::vector<int> progressOnly;
+    pf.onRedraw = [&] { progressOnly.push_back(doc.disp.bProgressOnly); };
+    doc.OnAnalyzeNrt();
+    for (int i = 0; i < 100000 && doc.nrt.iIter == 0; ++i) doc.OnStepMessage(RunMessage::NrtStep);
+    // Progress-only draws while the triples are counted; whole ones at the end of the pass
+    // and after the update; the flag never outlives its draw.
+    ASSERT_GE(progressOnly.size(), 4u);
+    EXPECT_EQ(progressOnly.front(), 1);
+    EXPECT_EQ(progressOnly.back(), 0);
+    EXPECT_EQ(doc.disp.bProgressOnly, 0);
+    doc.runs.rsNRT.bRunning = 0;
+}
+
+TEST(Panels, LongPathsGiveUpTheirMiddleBeforeTheOptionBlock) {
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    CZELKView view(doc);
+    doc.bNoData = 0;
+    doc.data.sDataPath = "/data/" + std::string(120, 'd') + "/flower.dat";
+    doc.data.iNumRec = 18;
+    RecordingCanvas c;
+    view.Draw(c);
+    const DrawnText* t = c.FindText("Input dataset: ..." + std::string(55, 'd') + "/flower.dat (N=18)");
+    ASSERT_NE(t, nullptr);
+    EXPECT_LE(10 + 7 * static_cast<int>(t->text.size()), 650);  // the option block starts at 660
+}
+
 TEST(Panels, BatchTriggerStartsTheRunAndDrawsNothing) {
     Flower f("zelk flower.dat -nrt");
     ASSERT_EQ(f.doc.cmd.iBatchNRT, 1);
