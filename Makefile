@@ -29,8 +29,8 @@ update-golden: build-test
 	build/test/update_golden
 
 build-bench: deps
-	$(CMAKE) -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZELK_BENCH=ON -DZELK_WITH_QT=OFF >/dev/null
-	$(CMAKE) --build build/bench -j $(JOBS)
+	$(CMAKE) -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZELK_BENCH=ON -DZELK_WITH_QT=ON >/dev/null
+	$(CMAKE) --build build/bench --target zelk_benches -j $(JOBS)
 
 bench: build-bench
 	bash scripts/run-bench build/bench

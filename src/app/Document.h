@@ -75,7 +75,15 @@ public:
                       MsgButtons buttons = MsgButtons::Ok);
     // Stop-icon box, then OnNewDocument (which also stops every run).
     void Fatal(const std::string& text);
-    void RedrawAllViews() { platform.RedrawAllViews(); }
+    // Every view draws at once; a consistency failure the draw met is then reported.
+    void RedrawAllViews() {
+        platform.RedrawAllViews();
+        ReportDrawFault();
+    }
+    // The view never empties the document in the middle of a draw: it notes the failure in
+    // disp.sDrawFault and abandons the draw; this shows it and empties the document once
+    // the draw has returned (a no-op when there is none).
+    void ReportDrawFault();
 
     // --- lifecycle (DocumentLifecycle.cpp)
     bool OnNewDocument();

@@ -276,6 +276,7 @@ void CZELKDoc::NrtStep() {
             return;
         case NrtOutcome::Kind::Finished:
             FinishRun(*this);
+            if (!bNoData) RedrawAllViews();  // the panel without the run's progress
             return;
         case NrtOutcome::Kind::Idle:
             // A step after the finish (whose writes are made once) only ends the run.
@@ -284,7 +285,12 @@ void CZELKDoc::NrtStep() {
         case NrtOutcome::Kind::Continue:
             break;
     }
-    if (out.redraw) RedrawAllViews();
+    if (out.redraw) {
+        // Inside an iteration only its percentage changes: the view redraws just that.
+        disp.bProgressOnly = out.progressOnly ? 1 : 0;
+        RedrawAllViews();
+        disp.bProgressOnly = 0;
+    }
     if (bNoData) return;
     if (out.requestForcedStep) rs.bStepRequest = 1;
 }

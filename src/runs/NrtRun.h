@@ -68,6 +68,7 @@ struct NrtOutcome {
     Kind kind = Kind::Continue;
     std::string message;
     bool redraw = false;
+    bool progressOnly = false;       // the redraw shows a new percentage of the iteration only
     bool forcedStepTaken = false;    // clears the pending forced step
     bool requestForcedStep = false;  // asks for a forced step (after the redraw)
 };
@@ -93,7 +94,7 @@ public:
 private:
     NrtOutcome Fail(const std::string& text);
     void SetUp(NrtOutcome& out);
-    void Parameters(NrtOutcome& out);
+    void Parameters(const NrtInput& in, NrtOutcome& out);
     void Evaluate(NrtOutcome& out);
     void Update(const NrtInput& in, NrtOutcome& out);
     void Finish(NrtOutcome& out);

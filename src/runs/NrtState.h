@@ -27,6 +27,7 @@ struct NrtState {
     int bInitialised = 0;  // 0 again when the next step must finish the run
     int bFinished = 0;     // the finish step has run: later steps do nothing
     double dTriplesDone = 0, dPctBefore = 0, dPctDone = 0;  // progress of the iteration
+    int bRepeatForHessian = 0;  // this iteration was started by a forced step (after a restart)
     std::string sRunMethod;  // "NRT" while a Newton-Raphson run is on
 
     Matrix mStartW, mInitW, mPresetW, mCurW;  // p x 1

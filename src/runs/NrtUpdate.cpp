@@ -144,9 +144,13 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
     m_t.mDispPresetW = s.mPresetW;
     m_t.dDispLu = l.dLu;
     m_t.sCurWLabel = Format("Current w (iteration %d of %d)", s.iIter - 1, set.iMaxIterBudget);
-    m_t.mResultTable = LuAndWeights(m_t.mLuHist, m_t.mWHist, "W history");
-    m_t.asResultCols = StringList{"Lu"};
-    for (const auto& name : m_ctx.data.AnalysisNames()) m_t.asResultCols.push_back(name);
+    // The current-row table the window shows: Lu and the weights of this point.
+    Matrix cur(1, p + 1, 0.0, m_t.sCurWLabel);
+    cur.Set(0, 0, l.dLu);
+    for (int k = 0; k < p; ++k) cur.Set(0, k + 1, s.mCurW.Get(k, 0));
+    m_t.mResultTable2 = cur;
+    m_t.asResultCols2 = StringList{"Lu"};
+    for (const auto& name : m_ctx.data.AnalysisNames()) m_t.asResultCols2.push_back(name);
     s.mLastDist = l.mDist;
     if (!forced) s.mStartW = ToColumn(wNew);
 

@@ -56,8 +56,17 @@ MainWindow::MainWindow(CZELKDoc& doc, CZELKView& view, bool headless, QWidget* p
     BuildStatusBar();
     resize(1600, 1000);
     RefreshStatus();
+    // The progress line follows every draw of the view, so it shows what the panel shows.
+    connect(m_viewWidget, &ViewWidget::Drawn, this, &MainWindow::RefreshStatus);
     m_statusTimer.setInterval(250);
-    connect(&m_statusTimer, &QTimer::timeout, this, &MainWindow::RefreshStatus);
+    // Between draws the timer keeps the title right and puts back "Ready" once no run is
+    // active; it leaves a run's progress line to the draws.
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] {
+        if (RunProgressText(m_doc).empty())
+            RefreshStatus();
+        else if (windowTitle() != WindowTitleFor(m_doc))
+            setWindowTitle(WindowTitleFor(m_doc));
+    });
     m_statusTimer.start();
 }
 
