@@ -100,8 +100,8 @@ TEST(Headless, ProgressLinesWhileARunIsActive) {
     EXPECT_NE(out.find("zelk: NRT iteration 2 of 100: 45.0% of the iteration"), std::string::npos) << out;
     EXPECT_NE(out.find("elapsed: 0 days, 0 hours, 0 minutes, 12 seconds"), std::string::npos) << out;
     EXPECT_NE(out.find("remaining: 0 days, 0 hours, 0 minutes, 15 seconds"), std::string::npos) << out;
-    EXPECT_NE(out.find("\nzelk: NRT iteration 4 of 100"), std::string::npos) << out;
-    EXPECT_EQ(out.find("iteration 5"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nzelk: NRT iteration 3 of 100"), std::string::npos) << out;
+    EXPECT_EQ(out.find("iteration 4"), std::string::npos) << out;
     size_t lines = 0;
     for (char c : out) lines += c == '\n';
     EXPECT_EQ(lines, 2u);

@@ -65,7 +65,9 @@ void ExpectLines(const RecordingCanvas& c, const std::vector<Expect>& table, con
         ASSERT_NE(it, at.end()) << "nothing at (" << e.x << "," << e.y << "), expected " << pattern;
         EXPECT_TRUE(std::regex_match(it->second, std::regex(pattern))) << it->second << "\n  !~ " << pattern;
     }
-    if (exact) EXPECT_EQ(at.size(), table.size());
+    if (exact) {
+        EXPECT_EQ(at.size(), table.size());
+    }
 }
 
 const std::vector<Expect> kOptionBlock = {
