@@ -129,7 +129,9 @@ ZELK_HOT Terms<T> TripleTerms(T d1, T d2, T d3, T R1, T I1, T R2, T I2, T R3, T 
     // Smallest ij: (a, b) = (ik, jk); ik: (ij, jk); jk: (ij, ik).
     const T ra = Sel(c.e0, R2, R1), ia = Sel(c.e0, I2, I1);
     const T rb = Sel(c.e2, R2, R3), ib = Sel(c.e2, I2, I3);
-    const T ca = vw * (one - rb * ia), cb = vw * (one - ra * ib);
+    // (ra - rb) / ra rather than 1 - rb / ra: large and close distances keep their digits.
+    const T t = vw * (ra - rb);
+    const T ca = t * ia, cb = -t * ib;
     const T h = vw * 0.5;
     const T caa = h * rb * (ia * ia * ia);
     const T cbb = h * ra * (ib * ib * ib);
