@@ -72,6 +72,7 @@ inline Vm Or(Vm a, Vm b) { return a | b; }
 #endif
 inline double Max(double a, double b) { return a > b ? a : b; }
 inline Vd Max(Vd a, Vd b) { return a > b ? a : b; }
+inline Vd Min(Vd a, Vd b) { return a < b ? a : b; }
 // Lanes added in order: the same sum whatever the compiler does around it.
 inline double Sum(double x) { return x; }
 inline double Sum(Vd x) {
@@ -84,33 +85,45 @@ template <class T>
 using MaskOf = decltype(Lt(T{}, T{}));
 
 // Violates and Smallest in lanes (the same answers): the violation and which of ij (e0),
-// ik (e1), jk (e2) first agrees with the smallest distance within 1e-8.
+// ik (e1), jk (e2) first agrees with the smallest distance within 1e-8 (f0, f1, f2: each
+// one's agreement on its own).
 template <class T>
 struct Class {
-    MaskOf<T> viol, e0, e1, e2;
+    MaskOf<T> viol, e0, e1, e2, f0, f1, f2;
 };
+inline double Min(double a, double b) { return a < b ? a : b; }
+// A triple violates when its largest distance exceeds the larger of the other two by more
+// than 1e-8. Only a single largest can, and the larger of the other two is then the median,
+// so the test is median + 1e-8 < largest (the same sum and comparison as the definition).
+template <class T>
+ZELK_HOT MaskOf<T> ViolatesMx(T d1, T d2, T d3, T& mx) {
+    const T eps = T{} + 1e-8;
+    const T hi = Max(d1, d2), lo = Min(d1, d2);
+    mx = Max(hi, d3);
+    const T med = Max(lo, Min(hi, d3));
+    return Lt(med + eps, mx);
+}
 template <class T>
 ZELK_HOT Class<T> Classify(T d1, T d2, T d3) {
     const T eps = T{} + 1e-8;
-    const T mij = Max(d2, d3), mik = Max(d1, d3), mjk = Max(d1, d2);
-    const T mx = Max(mij, d1);
+    T mx;
+    Class<T> c;
+    c.viol = ViolatesMx(d1, d2, d3, mx);
     const T m0 = mx - d1, m1 = mx - d2, m2 = mx - d3;
     const T top = Max(Max(m0, m1), m2);
     // top is the largest m, so top - m is never negative: |top - m| < eps is top - m < eps.
-    const auto f0 = Lt(top - m0, eps);
-    const auto f1 = Lt(top - m1, eps);
-    const auto f2 = Lt(top - m2, eps);
-    Class<T> c;
-    c.e0 = f0;
-    c.e1 = And(Not(f0), f1);
-    c.e2 = And(And(Not(f0), Not(f1)), f2);
-    c.viol = Or(Or(Lt(mij + eps, d1), Lt(mik + eps, d2)), Lt(mjk + eps, d3));
+    c.f0 = Lt(top - m0, eps);
+    c.f1 = Lt(top - m1, eps);
+    c.f2 = Lt(top - m2, eps);
+    c.e0 = c.f0;
+    c.e1 = And(Not(c.f0), c.f1);
+    c.e2 = And(And(Not(c.f0), Not(c.f1)), c.f2);
     return c;
 }
 template <class T>
 ZELK_HOT MaskOf<T> Violates(T d1, T d2, T d3) {
-    const T eps = T{} + 1e-8;
-    return Or(Or(Lt(Max(d2, d3) + eps, d1), Lt(Max(d1, d3) + eps, d2)), Lt(Max(d1, d2) + eps, d3));
+    T mx;
+    return ViolatesMx(d1, d2, d3, mx);
 }
 
 // The coefficients of one triple's term.
@@ -517,27 +530,25 @@ template <class T>
 ZELK_HOT T LossTerm(T dij, T dik, T djk, T sw) {
     const Class<T> c = Classify(dij, dik, djk);
     // Smallest ij: (ik, jk); ik: (ij, jk); jk: (ij, ik).
-    const T da = Sel(c.e0, dik, dij);
-    const T db = Sel(Or(c.e0, c.e1), djk, dik);
+    const T da = Sel(c.f0, dik, dij);
+    const T db = Sel(Or(c.f0, c.f1), djk, dik);
     T term = sw * (da - db) * (da - db);
-    term = Sel(Or(Or(c.e0, c.e1), c.e2), term, T{} + std::numeric_limits<double>::quiet_NaN());
+    term = Sel(Or(Or(c.f0, c.f1), c.f2), term, T{} + std::numeric_limits<double>::quiet_NaN());
     return Sel(c.viol, term, T{});
 }
 
-double LossFirst(const double* dist, const double* s, int n, int i) {
-    const double* di = dist + static_cast<size_t>(i) * n;
+double LossFirst(const double* dist, int stride, const double* s, int n, int i) {
+    const double* di = dist + static_cast<size_t>(i) * stride;
     double sum = 0;
     for (int j = i + 1; j < n - 1; ++j) {
-        const double* dj = dist + static_cast<size_t>(j) * n;
-        const double dij = di[j];
-        const double sij = s[i] * s[j];
+        const double* dj = dist + static_cast<size_t>(j) * stride;
+        const Vd dij = Splat(di[j]);
+        const Vd sij = Splat(s[i] * s[j]);
         Vd acc{};
-        const int k0 = j + 1, kV = k0 + (n - k0) / kLanes * kLanes;
-        for (int k = k0; k < kV; k += kLanes)
-            acc += LossTerm(Splat(dij), Load(di + k), Load(dj + k), Splat(sij) * Load(s + k));
-        double row = Sum(acc);
-        for (int k = kV; k < n; ++k) row += LossTerm(dij, di[k], dj[k], sij * s[k]);
-        sum += row;
+        // Lanes past n read the zero padding: weight 0, so they add exactly 0.
+        for (int k = j + 1; k < n; k += kLanes)
+            acc += LossTerm(dij, Load(di + k), Load(dj + k), sij * Load(s + k));
+        sum += Sum(acc);
     }
     return sum;
 }

@@ -114,8 +114,10 @@ struct KernelTable {
     void (*classifyFirst)(const double* dist, const double* s, int n, int i, double& weight,
                           double& violWeight, double& violCount);
     // Sum of s_i s_j s_k q over the violating triples with first record i; NaN when one
-    // has no smallest distance.
-    double (*lossFirst)(const double* dist, const double* s, int n, int i);
+    // has no smallest distance. dist: rows of `stride` doubles (a multiple of kBlock), the
+    // distances of row r in columns r + 1 .. n - 1 and 0 from column n on; s: n weights,
+    // then 0 up to the stride.
+    double (*lossFirst)(const double* dist, int stride, const double* s, int n, int i);
 };
 
 // The kernels in use.
