@@ -1,5 +1,6 @@
 // The loss alone at given weights, for the surface scan: all pairs, the distance matrix and
 // one pass over the triples, without derivatives.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -117,7 +118,11 @@ void EvaluateLossOnly(const Problem& pb, const RealList& w, bool deSoete, LossOn
     // thread (the surface scan evaluates its points side by side).
     const int stride = (n + detail::kBlock - 1) / detail::kBlock * detail::kBlock + detail::kBlock;
     thread_local std::vector<double> dist, s;
-    dist.assign(static_cast<size_t>(n) * stride, 0.0);
+    // Only the padding needs zeros: every distance the kernel reads is written below.
+    dist.resize(static_cast<size_t>(n) * stride);
+    for (int r = 0; r < n; ++r)
+        std::fill(dist.begin() + static_cast<std::ptrdiff_t>(r) * stride + n,
+                  dist.begin() + static_cast<std::ptrdiff_t>(r + 1) * stride, 0.0);
     s.assign(stride, 0.0);
     for (int r = 0; r < n; ++r) s[r] = pb.s[r];
     DistFailure fail;

@@ -65,10 +65,7 @@ public:
         wake_.notify_all();
         Drain();
         // Wait for the helpers: a short spin, then sleep.
-        const auto until = std::chrono::steady_clock::now() + kSpin;
-        while (remaining_.load(std::memory_order_acquire) != 0 &&
-               std::chrono::steady_clock::now() < until)
-            CpuRelax();
+        SpinWhile([this] { return remaining_.load(std::memory_order_acquire) != 0; });
         if (remaining_.load(std::memory_order_acquire) != 0) {
             std::unique_lock<std::mutex> lk(mu_);
             done_.wait(lk, [this] { return remaining_.load(std::memory_order_acquire) == 0; });
@@ -78,6 +75,19 @@ public:
     }
 
 private:
+    // Polls cond for at most kSpin (the clock read once per 64 polls).
+    template <class Cond>
+    static void SpinWhile(Cond cond) {
+        const auto until = std::chrono::steady_clock::now() + kSpin;
+        for (;;) {
+            for (int r = 0; r < 64; ++r) {
+                if (!cond()) return;
+                CpuRelax();
+            }
+            if (std::chrono::steady_clock::now() >= until) return;
+        }
+    }
+
     void Drain() {
         const std::function<void(int)>& body = *body_;
         for (int i = next_.fetch_add(1); i < end_; i = next_.fetch_add(1)) body(i);
@@ -88,10 +98,9 @@ private:
         std::uint64_t seen = 0;
         for (;;) {
             // A short spin for the next loop of the same step, then sleep.
-            const auto until = std::chrono::steady_clock::now() + kSpin;
-            while (generation_.load(std::memory_order_acquire) == seen && !stopping_.load() &&
-                   std::chrono::steady_clock::now() < until)
-                CpuRelax();
+            SpinWhile([&] {
+                return generation_.load(std::memory_order_acquire) == seen && !stopping_.load();
+            });
             {
                 std::unique_lock<std::mutex> lk(mu_);
                 wake_.wait(lk, [&] { return stop_ || generation_.load(std::memory_order_acquire) != seen; });
