@@ -83,6 +83,9 @@ void detail::SliceState::Init(int n, int q, int block) {
 }
 
 void detail::PassData::Layout(int n_, int q_) {
+    // The same shape as the last pass keeps its storage: its padding is still 0, and Begin
+    // and BuildPairs overwrite every field of every pair.
+    if (n_ == n && q_ == q && !rowOff.empty()) return;
     n = n_;
     q = q_;
     fields = kGrad + 2 * q;
@@ -127,10 +130,21 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     d.Layout(n, q);
     d.s.assign(static_cast<size_t>(d.blocks) * detail::kBlock, 0.0);
     for (int r = 0; r < n; ++r) d.s[r] = s.pb.s[r];
-    if (mDist.Rows() >= n && mDist.Cols() >= n)
-        ParallelFor(0, n, [&](int x) {
-            for (int z = x + 1; z < n; ++z) d.data[d.At(x, z, detail::kDist)] = mDist(x, z);
-        });
+    // Per row, block by block: the distances, and the sums of the triple loop set to 0 (the
+    // roots and gradients follow when the first chunk runs).
+    const bool haveDist = mDist.Rows() >= n && mDist.Cols() >= n;
+    ParallelFor(0, n, [&](int x) {
+        using detail::kBlock;
+        for (int B = d.FirstBlock(x); B < d.blocks; ++B) {
+            double* e = d.data.data() + d.Block(x, B);
+            for (int l = 0; l < kBlock; ++l) {
+                const int z = B * kBlock + l;
+                e[detail::kDist * kBlock + l] = haveDist && z > x && z < n ? mDist(x, z) : 0.0;
+            }
+            std::fill(e + detail::kLam * kBlock, e + (detail::kBet + 1) * kBlock, 0.0);
+            std::fill(e + (detail::kGrad + q) * kBlock, e + (detail::kGrad + 2 * q) * kBlock, 0.0);
+        }
+    });
     s.slices.resize(SlicesFor(n));
     s.chunkRecords = ChunkRecordsFor(n);
     for (auto& slice : s.slices) slice.Init(n, q, s.chunkRecords);

@@ -116,6 +116,9 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
     for (int t = 0; t < 5; ++t) comps[t] = 0;
     if (grad)
         for (int m = 0; m < q; ++m) grad[m] = 0;
+    // Every component's gradient has a term along the gradient of V (2 v); their
+    // coefficients are summed and the term added once at the end.
+    double gradAlongV = 0;
     if (hess)
         for (int m = 0; m < q * q; ++m) hess[m] = 0;
     const bool deriv = grad || hess || hsum;
@@ -139,8 +142,10 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
         const double* xi = X.Row(i);
         const double* xj = X.Row(j);
         const int f = pb.first[t];
+        // The whole vectors for the full Hessian; else only the type's own variables are read.
+        const int lo = hess ? 0 : std::min(f, q), hi = hess ? q : std::min(f + cnt, q);
         if (deriv)
-            for (int m = 0; m < q; ++m) g1[m] = d1[m] = g2[m] = 0;
+            for (int m = lo; m < hi; ++m) g1[m] = d1[m] = g2[m] = 0;
         ChainTerms c;
         if (t <= 1) {
             // C and O: sum of v_k^2 ((x_ik - x_jk) / e_k)^2 / V.
@@ -213,9 +218,15 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
             c.G12 = -G1D;
             c.G1V = G1D * DV;
         }
-        if (grad || hess) AddChain(c, q, g1, d1, g2, gV, grad, hess);
+        if (grad) {
+            for (int m = lo; m < hi; ++m) grad[m] += c.G1 * g1[m] + c.G2 * g2[m];
+            gradAlongV += c.GV;
+        }
+        if (hess) AddChain(c, q, g1, d1, g2, gV, nullptr, hess);
         if (hsum) AddChainToSum(c, f, cnt, q, g1, d1, g2, w, *hsum);
     }
+    if (grad)
+        for (int m = 0; m < q; ++m) grad[m] += gradAlongV * gV[m];
     return true;
 }
 
