@@ -59,6 +59,9 @@ struct DerivativePass::Impl {
     int chunkRecords = 8;
     detail::PassData d;
     std::vector<detail::SliceState> slices;
+    // Per first record x, the upper triangle of the Hessian terms of its pairs (x, z): the
+    // cross terms g U' + U g' at the end of x's chunk, then bet g g' at the end of the pass.
+    std::vector<double> hRow;
 
     bool BuildPairs();
     void SliceBounds(int i0, int i1, std::vector<int>& bounds) const;
@@ -88,7 +91,7 @@ void detail::PassData::Layout(int n_, int q_) {
     if (n_ == n && q_ == q && !rowOff.empty()) return;
     n = n_;
     q = q_;
-    fields = kGrad + 2 * q;
+    fields = kGrad + q;
     blocks = (n + kBlock - 1) / kBlock;
     rowOff.assign(n > 0 ? n : 1, 0);
     size_t at = 0;
@@ -142,12 +145,13 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
                 e[detail::kDist * kBlock + l] = haveDist && z > x && z < n ? mDist(x, z) : 0.0;
             }
             std::fill(e + detail::kLam * kBlock, e + (detail::kBet + 1) * kBlock, 0.0);
-            std::fill(e + (detail::kGrad + q) * kBlock, e + (detail::kGrad + 2 * q) * kBlock, 0.0);
         }
     });
     s.slices.resize(SlicesFor(n));
     s.chunkRecords = ChunkRecordsFor(n);
     for (auto& slice : s.slices) slice.Init(n, q, s.chunkRecords);
+    d.U.assign(static_cast<size_t>(s.chunkRecords) * d.blocks * q * detail::kBlock, 0.0);
+    s.hRow.assign(static_cast<size_t>(n) * q * q, 0.0);
 }
 
 int DerivativePass::NumChunks() const {
@@ -258,13 +262,37 @@ bool DerivativePass::Impl::RunChunk(int c) {
                 }
                 for (int mm = 0; mm < q; ++mm) {
                     double* up = slice.UP.data() + (static_cast<size_t>(b) * q + mm) * n;
-                    double* u = e + (detail::kGrad + q + mm) * kBlock;
+                    double* u = d.U.data() + d.UBlock(b, B) + static_cast<size_t>(mm) * kBlock;
                     for (int j = j0; j < j1; ++j) {
                         u[j - B * kBlock] += up[j];
                         up[j] = 0;
                     }
                 }
             }
+        }
+        // Row i's cross terms are complete: g U' + U g' of its pairs into its Hessian row,
+        // and the buffer cleared for the next chunk.
+        double* hs = hRow.data() + static_cast<size_t>(i) * q * q;
+        std::vector<double> gp(q), uz(q);
+        for (int B = d.FirstBlock(i); B < d.blocks; ++B) {
+            const double* e = d.data.data() + d.Block(i, B);
+            double* u = d.U.data() + d.UBlock(b, B);
+            for (int l = 0; l < kBlock; ++l) {
+                const int z = B * kBlock + l;
+                if (z <= i || z >= n) continue;
+                bool any = false;
+                for (int a = 0; a < q; ++a) {
+                    gp[a] = e[(detail::kGrad + a) * kBlock + l];
+                    uz[a] = u[a * kBlock + l];
+                    any = any || uz[a] != 0;
+                }
+                if (!any) continue;
+                for (int a = 0; a < q; ++a) {
+                    double* hr = hs + static_cast<size_t>(a) * q;
+                    for (int c = a; c < q; ++c) hr[c] += gp[a] * uz[c] + uz[a] * gp[c];
+                }
+            }
+            std::fill(u, u + static_cast<size_t>(q) * kBlock, 0.0);
         }
     });
     return true;
@@ -304,12 +332,12 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     // Per owner row x: the gradient sum and the Hessian sum of its pairs (lam H in the
     // pair-Hessian sum, the rest whole).
     std::vector<double> gRow(static_cast<size_t>(n) * q, 0.0);
-    std::vector<double> hRow(static_cast<size_t>(n) * q * q, 0.0);
+    std::vector<double>& hRow = s.hRow;
     std::vector<detail::HessianSum> hSum(n);
     std::vector<unsigned char> bad(n, 0);
     if (havePairs && q > 0)
         ParallelFor(0, n, [&](int x) {
-            std::vector<double> gp(q), u(q);
+            std::vector<double> gp(q);
             detail::HessianSum& hx = hSum[x];
             hx.Init(q);
             double* gs = gRow.data() + static_cast<size_t>(x) * q;
@@ -318,13 +346,8 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
                 const double* e = d.data.data() + d.At(x, z, 0);
                 const double lam = e[detail::kLam * detail::kBlock];
                 const double bet = e[detail::kBet * detail::kBlock];
-                bool any = lam != 0 || bet != 0;
-                for (int a = 0; a < q; ++a) {
-                    gp[a] = e[(detail::kGrad + a) * detail::kBlock];
-                    u[a] = e[(detail::kGrad + q + a) * detail::kBlock];
-                    any = any || u[a] != 0;
-                }
-                if (!any) continue;
+                if (lam == 0 && bet == 0) continue;
+                for (int a = 0; a < q; ++a) gp[a] = e[(detail::kGrad + a) * detail::kBlock];
                 if (lam != 0 && !detail::PairHessianInto(s.pb, s.prm, x, z, lam, hx)) {
                     bad[x] = 1;
                     return;
@@ -334,7 +357,7 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
                     gs[a] += lam * gp[a];
                     double* hr = hs + static_cast<size_t>(a) * q;
                     const double bg = bet * gp[a];
-                    for (int b = a; b < q; ++b) hr[b] += bg * gp[b] + (gp[a] * u[b] + u[a] * gp[b]);
+                    for (int b = a; b < q; ++b) hr[b] += bg * gp[b];
                 }
             }
         });

@@ -231,16 +231,15 @@ constexpr double kBadUnit = 67108864.0;  // 2^26
 // cross terms of (i, k) with (j, k) (kept on (i, k)), the terms opposite j and i. (The terms
 // opposite k wait for the whole row of first records: see RecordsK.)
 template <int Q, int M0, int M1>
-ZELK_HOT void VectorStep(double* pim, const double* pj, Vd kA, Vd kB, Vd kC, Vd cik, Vd cjk,
-                         PairAcc<Q>& a) {
-    const double* pi = pim;
+ZELK_HOT void VectorStep(const double* pi, const double* pj, double* pu, Vd kA, Vd kB, Vd kC,
+                         Vd cik, Vd cjk, PairAcc<Q>& a) {
 #pragma GCC unroll 16
     for (int m = M0; m < M1; ++m) {
         const Vd x = Load(pi + (kGrad + m) * kBlock), y = Load(pj + (kGrad + m) * kBlock);
         a.accU[m] += kA * x + kB * y;
         a.accJ[m] += cik * x;
         a.accI[m] += cjk * y;
-        double* u = pim + (kGrad + Q + m) * kBlock;
+        double* u = pu + m * kBlock;
         Store(u, Load(u) + kC * y);
     }
 }
@@ -251,8 +250,9 @@ ZELK_HOT void VectorStep(double* pim, const double* pj, Vd kA, Vd kB, Vd kC, Vd 
 // components at a time keep the sums in registers). Careful: some root is 0.
 template <int Q, int M1, bool Careful>
 ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, double* pjm,
-                        double* __restrict pr, double* __restrict coef, double* __restrict cijOut,
-                        double d1, double R1, double I1, double sij, PairAcc<Q>& a) {
+                        double* pu, double* __restrict pr, double* __restrict coef,
+                        double* __restrict cijOut, double d1, double R1, double I1, double sij,
+                        PairAcc<Q>& a) {
     const double* pi = pim;
     const double* pj = pjm;
     static const double kIota[8] = {0, 1, 2, 3, 4, 5, 6, 7};
@@ -285,7 +285,7 @@ ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, do
         Store(coef + 3 * kBlock, r.cik);
         Store(coef + 4 * kBlock, r.cjk);
     }
-    VectorStep<Q, 0, M1>(pim, pj, r.kA, r.kB, r.kC, r.cik, r.cjk, a);
+    VectorStep<Q, 0, M1>(pi, pj, pu, r.kA, r.kB, r.kC, r.cik, r.cjk, a);
 }
 
 constexpr int kGroup = 4;  // gradient components per sweep of a run
@@ -294,30 +294,32 @@ constexpr int kCoefs = 5;  // coefficients kept per block for the later sweeps
 // The sweeps of a run (blocks B0..B1 of rows i and j) after the first: components [M0, M1)
 // from the stored coefficients.
 template <int Q, int M0, int M1>
-ZELK_HOT void LaterSweeps(PassData& d, int i, int j, int B0, int B1, const double* coef,
+ZELK_HOT void LaterSweeps(PassData& d, int i, int j, int b, int B0, int B1, const double* coef,
                           PairAcc<Q>& a) {
-    constexpr int F = kGrad + 2 * Q;
+    constexpr int F = kGrad + Q;
     double* base = d.data.data();
-    double* pi = base + d.Block(i, B0);
-    double* pj = base + d.Block(j, B0);
+    const double* pi = base + d.Block(i, B0);
+    const double* pj = base + d.Block(j, B0);
+    double* pu = d.U.data() + d.UBlock(b, B0);
     for (int B = B0; B <= B1; ++B) {
         const double* c = coef + static_cast<size_t>(B - B0) * kCoefs * kBlock;
         for (int h = 0; h < kBlock; h += kLanes)
-            VectorStep<Q, M0, M1>(pi + h, pj + h, Load(c + h), Load(c + kBlock + h),
+            VectorStep<Q, M0, M1>(pi + h, pj + h, pu + h, Load(c + h), Load(c + kBlock + h),
                                   Load(c + 2 * kBlock + h), Load(c + 3 * kBlock + h),
                                   Load(c + 4 * kBlock + h), a);
         pi += F * kBlock;
         pj += F * kBlock;
+        pu += Q * kBlock;
     }
     if constexpr (M1 < Q)
-        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, B0, B1, coef, a);
+        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, b, B0, B1, coef, a);
 }
 
 // One pair (i, j) with its run of k in [kb, k1): Q gradient components (Q >= 1). False when
 // a violating triple has no smallest distance.
 template <int Q, bool Careful>
 bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice, double* cijRow) {
-    constexpr int F = kGrad + 2 * Q, FR = 1 + Q, M1 = kGroup < Q ? kGroup : Q;
+    constexpr int F = kGrad + Q, FR = 1 + Q, M1 = kGroup < Q ? kGroup : Q;
     const double* x = d.data.data();
     const size_t ij = d.At(i, j, 0);
     PairAcc<Q> a;
@@ -334,22 +336,24 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
         double* base = d.data.data();
         double* pi = base + d.Block(i, B0);
         double* pj = base + d.Block(j, B0);
+        double* pu = d.U.data() + d.UBlock(b, B0);
         double* pr = slice.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
         double* c = coef;
         double* co = cijRow;
         for (int B = B0; B <= B1; ++B) {
             for (int h = 0; h < kBlock; h += kLanes)
-                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, pi + h, pj + h, pr + h, c + h,
-                                          co + h, d1, R1, I1, sij, a);
+                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, pi + h, pj + h, pu + h, pr + h,
+                                          c + h, co + h, d1, R1, I1, sij, a);
             pi += F * kBlock;
             pj += F * kBlock;
+            pu += Q * kBlock;
             pr += FR * kBlock;
             co += kBlock;
             if (M1 < Q) c += kCoefs * kBlock;
         }
     }
     if constexpr (M1 < Q)
-        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, B0, B1, coef, a);
+        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, b, B0, B1, coef, a);
     const int n = d.n;
     slice.lamP[static_cast<size_t>(b) * n + j] += Sum(a.lam);
     slice.betP[static_cast<size_t>(b) * n + j] += Sum(a.bet);
@@ -376,10 +380,11 @@ void RecordsK(PassData& d, SliceState& slice, int i0, int iEnd, int j, int B0, i
               const double* cij) {
     constexpr int FR = 1 + Q;
     const int rows = iEnd - i0, width = (B1 - B0 + 1) * kBlock;
-    double g[16][Q];
+    // The gradients already in all lanes: the products then read them straight from memory.
+    Vd g[16][Q];
     for (int r = 0; r < rows; ++r) {
         const size_t ij = d.At(i0 + r, j, 0);
-        for (int m = 0; m < Q; ++m) g[r][m] = d.data[ij + (kGrad + m) * kBlock];
+        for (int m = 0; m < Q; ++m) g[r][m] = Splat(d.data[ij + (kGrad + m) * kBlock]);
     }
     double* pr = slice.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
     for (int B = B0; B <= B1; ++B) {
@@ -444,7 +449,7 @@ bool RunSliceWide(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice
                     acc[m] += r.kA * gx + r.kB * gy;
                     acc[q + m] += r.cik * gx;
                     acc[2 * q + m] += r.cjk * gy;
-                    x[d.At(i, k, kGrad + q + m)] += r.kC * gy;
+                    d.U[d.UBlock(b, k / kBlock) + static_cast<size_t>(m) * kBlock + k % kBlock] += r.kC * gy;
                     slice.recs[slice.Rec(k, 1 + m)] += r.cij * g[m];
                 }
             }
