@@ -245,10 +245,64 @@ bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix comps[5]
     const int n = pb.n;
     for (int t = 0; t < 5; ++t)
         if (comps[t].Rows() != n || comps[t].Cols() != n) comps[t].Resize(n, n, 0.0);
-    double c[5];
-    for (int j = i + 1; j < n; ++j) {
-        if (!PairComponents(pb, prm, i, j, c)) return false;
-        for (int t = 0; t < 5; ++t) comps[t](i, j) = c[t];
+    if (i + 1 >= n) return true;
+    // The same arithmetic as PairComponents, pair by pair, with the variables in the outer
+    // loop and the pairs (i, j) in the inner one.
+    const double V = prm.V;
+    const double* v = prm.v.data();
+    const double* e = pb.e.data();
+    thread_local std::vector<double> a, b;
+    a.resize(n);
+    b.resize(n);
+    for (int t = 0; t < 5; ++t) {
+        double* out = comps[t].Row(i);
+        const int cnt = pb.count[t];
+        if (cnt == 0 || !pb.data[t]) {
+            for (int j = i + 1; j < n; ++j) out[j] = 0;
+            continue;
+        }
+        const Matrix& X = *pb.data[t];
+        const double* xi = X.Row(i);
+        const int f = pb.first[t];
+        std::fill(a.begin() + i + 1, a.end(), 0.0);
+        std::fill(b.begin() + i + 1, b.end(), 0.0);
+        for (int h = 0; h < cnt; ++h) {
+            const int k = f + h;
+            const double* col = X.Data() + h;
+            const double x = xi[h], ek = e[k], vk = v[k], ve = v[k] / e[k];
+            if (t <= 1) {
+                for (int j = i + 1; j < n; ++j) {
+                    const double r = (x - col[static_cast<size_t>(j) * cnt]) / ek;
+                    const double ck = r * r;
+                    a[j] += vk * vk * ck;
+                }
+            } else if (t <= 3) {
+                for (int j = i + 1; j < n; ++j)
+                    if (std::fabs(x - col[static_cast<size_t>(j) * cnt]) >= 1e-9) a[j] += ve;
+            } else {
+                for (int j = i + 1; j < n; ++j) {
+                    const double y = col[static_cast<size_t>(j) * cnt];
+                    if (std::fabs(x - y) >= 1e-9) {
+                        a[j] += ve;
+                    } else if (std::fabs(x) < 1e-9 && std::fabs(y) < 1e-9) {
+                        b[j] += ve;
+                    }
+                }
+            }
+        }
+        if (t <= 1) {
+            for (int j = i + 1; j < n; ++j) out[j] = a[j] / V;
+        } else if (t <= 3) {
+            const double K = t == 2 ? pb.nN * pb.nN : pb.nS;
+            for (int j = i + 1; j < n; ++j) out[j] = a[j] * a[j] / (K * V);
+        } else {
+            const double nA = pb.nA, sV = std::sqrt(V);
+            for (int j = i + 1; j < n; ++j) {
+                const double den = nA * nA - 2.0 * nA * b[j] / sV + b[j] * b[j] / V;
+                if (std::fabs(den) < 1e-8) return false;
+                out[j] = (a[j] * a[j] / V) / den;
+            }
+        }
     }
     return true;
 }
