@@ -133,7 +133,10 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
     double* g2 = deriv ? d1 + q : nullptr;
     double* gV = deriv ? g2 + q : nullptr;
     if (deriv)
-        for (int m = 0; m < q; ++m) gV[m] = 2.0 * v[m];
+        for (int m = 0; m < q; ++m) {
+            gV[m] = 2.0 * v[m];
+            g1[m] = d1[m] = g2[m] = 0;
+        }
 
     for (int t = 0; t < 5; ++t) {
         const int cnt = pb.count[t];
@@ -142,10 +145,11 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
         const double* xi = X.Row(i);
         const double* xj = X.Row(j);
         const int f = pb.first[t];
-        // The whole vectors for the full Hessian; else only the type's own variables are read.
+        // A type writes only its own variables' entries, and apart from the full Hessian only
+        // those are read: the vectors are cleared once, and again per type for that Hessian.
         const int lo = hess ? 0 : std::min(f, q), hi = hess ? q : std::min(f + cnt, q);
-        if (deriv)
-            for (int m = lo; m < hi; ++m) g1[m] = d1[m] = g2[m] = 0;
+        if (hess)
+            for (int m = 0; m < q; ++m) g1[m] = d1[m] = g2[m] = 0;
         ChainTerms c;
         if (t <= 1) {
             // C and O: sum of v_k^2 ((x_ik - x_jk) / e_k)^2 / V.
