@@ -2,6 +2,7 @@
 // one pass over the triples, without derivatives.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/Engine.h"
@@ -18,7 +19,8 @@ namespace {
 // and the distance-matrix checks (a tiny negative square becomes 0, a larger one fails).
 // The continuous and ordinal terms run over a row at a time from the columns of the data.
 // False on the type-A divide by zero.
-bool AllPairs(const Problem& pb, const Params& prm, int stride, double* dist, DistFailure& fail) {
+bool AllPairs(const Problem& pb, const Params& prm, int stride, double* dist, DistFailure& fail,
+              bool& finite) {
     const int n = pb.n, p = pb.p;
     const double V = prm.V, sV = std::sqrt(V);
     thread_local std::vector<double> f, cols, part;
@@ -47,21 +49,22 @@ bool AllPairs(const Problem& pb, const Params& prm, int stride, double* dist, Di
                         (pb.count[4] > 0 && pb.data[4]);
     const double KN = pb.nN * pb.nN * V, KS = pb.nS * V, nA = pb.nA;
     for (int i = 0; i < n; ++i) {
-        double* row = dist + static_cast<size_t>(i) * stride;
+        double* __restrict row = dist + static_cast<size_t>(i) * stride;
+        double* __restrict pt = part.data();
         for (int j = i + 1; j < n; ++j) row[j] = 0;
         int at = 0;
         for (int t = 0; t < 2; ++t) {
             if (!pb.data[t] || pb.count[t] == 0) continue;
-            for (int j = i + 1; j < n; ++j) part[j] = 0;
+            for (int j = i + 1; j < n; ++j) pt[j] = 0;
             for (int h = 0; h < pb.count[t]; ++h, ++at) {
-                const double* c = cols.data() + static_cast<size_t>(at) * n;
+                const double* __restrict c = cols.data() + static_cast<size_t>(at) * n;
                 const double fh = f[pb.first[t] + h], xi = c[i];
                 for (int j = i + 1; j < n; ++j) {
                     const double r = xi - c[j];
-                    part[j] += fh * r * r;
+                    pt[j] += fh * r * r;
                 }
             }
-            for (int j = i + 1; j < n; ++j) row[j] += part[j];
+            for (int j = i + 1; j < n; ++j) row[j] += pt[j];
         }
         if (others)
             for (int j = i + 1; j < n; ++j) {
@@ -103,6 +106,7 @@ bool AllPairs(const Problem& pb, const Params& prm, int stride, double* dist, Di
                 fail.value = sum;
             }
             row[j] = std::sqrt(sum);
+            finite = finite && sum < std::numeric_limits<double>::infinity();
         }
     }
     return true;
@@ -126,7 +130,8 @@ void EvaluateLossOnly(const Problem& pb, const RealList& w, bool deSoete, LossOn
     s.assign(stride, 0.0);
     for (int r = 0; r < n; ++r) s[r] = pb.s[r];
     DistFailure fail;
-    if (!AllPairs(pb, prm, stride, dist.data(), fail)) {
+    bool finite = true;
+    if (!AllPairs(pb, prm, stride, dist.data(), fail, finite)) {
         out.dropped = true;
         return;
     }
@@ -153,9 +158,9 @@ void EvaluateLossOnly(const Problem& pb, const RealList& w, bool deSoete, LossOn
     const double* sp = s.data();
     // Small sets (a surface point of 50 records) are faster on one thread.
     if (n >= 150) {
-        ParallelFor(0, n - 2, [&](int i) { rowSum[i] = kern.lossFirst(d, stride, sp, n, i); });
+        ParallelFor(0, n - 2, [&](int i) { rowSum[i] = kern.lossFirst(d, stride, sp, n, i, finite); });
     } else {
-        for (int i = 0; i < n - 2; ++i) rowSum[i] = kern.lossFirst(d, stride, sp, n, i);
+        for (int i = 0; i < n - 2; ++i) rowSum[i] = kern.lossFirst(d, stride, sp, n, i, finite);
     }
     double total = 0;
     for (int i = 0; i < n; ++i) total += rowSum[i];

@@ -531,18 +531,28 @@ void ClassifyFirst(const double* dist, const double* s, int n, int i, double& we
 }
 
 // s q of one triple when it violates, 0 when not, NaN when it has no smallest distance.
-template <class T>
+// Finite: all distances are finite, and then some distance always agrees with the smallest.
+template <bool Finite, class T>
 ZELK_HOT T LossTerm(T dij, T dik, T djk, T sw) {
-    const Class<T> c = Classify(dij, dik, djk);
+    const T eps = T{} + 1e-8;
+    T mx;
+    const auto viol = ViolatesMx(dij, dik, djk, mx);
+    const T m0 = mx - dij, m1 = mx - dik, m2 = mx - djk;
+    const T top = Max(Max(m0, m1), m2);
+    const auto f0 = Lt(top - m0, eps), f1 = Lt(top - m1, eps);
     // Smallest ij: (ik, jk); ik: (ij, jk); jk: (ij, ik).
-    const T da = Sel(c.f0, dik, dij);
-    const T db = Sel(Or(c.f0, c.f1), djk, dik);
+    const T da = Sel(f0, dik, dij);
+    const T db = Sel(Or(f0, f1), djk, dik);
     T term = sw * (da - db) * (da - db);
-    term = Sel(Or(Or(c.f0, c.f1), c.f2), term, T{} + std::numeric_limits<double>::quiet_NaN());
-    return Sel(c.viol, term, T{});
+    if constexpr (!Finite) {
+        const auto f2 = Lt(top - m2, eps);
+        term = Sel(Or(Or(f0, f1), f2), term, T{} + std::numeric_limits<double>::quiet_NaN());
+    }
+    return Sel(viol, term, T{});
 }
 
-double LossFirst(const double* dist, int stride, const double* s, int n, int i) {
+template <bool Finite>
+double LossFirstT(const double* dist, int stride, const double* s, int n, int i) {
     const double* di = dist + static_cast<size_t>(i) * stride;
     double sum = 0;
     for (int j = i + 1; j < n - 1; ++j) {
@@ -552,10 +562,14 @@ double LossFirst(const double* dist, int stride, const double* s, int n, int i) 
         Vd acc{};
         // Lanes past n read the zero padding: weight 0, so they add exactly 0.
         for (int k = j + 1; k < n; k += kLanes)
-            acc += LossTerm(dij, Load(di + k), Load(dj + k), sij * Load(s + k));
+            acc += LossTerm<Finite>(dij, Load(di + k), Load(dj + k), sij * Load(s + k));
         sum += Sum(acc);
     }
     return sum;
+}
+
+double LossFirst(const double* dist, int stride, const double* s, int n, int i, bool finite) {
+    return finite ? LossFirstT<true>(dist, stride, s, n, i) : LossFirstT<false>(dist, stride, s, n, i);
 }
 
 }  // namespace

@@ -123,8 +123,8 @@ struct KernelTable {
     // Sum of s_i s_j s_k q over the violating triples with first record i; NaN when one
     // has no smallest distance. dist: rows of `stride` doubles (a multiple of kBlock), the
     // distances of row r in columns r + 1 .. n - 1 and 0 from column n on; s: n weights,
-    // then 0 up to the stride.
-    double (*lossFirst)(const double* dist, int stride, const double* s, int n, int i);
+    // then 0 up to the stride; finite: every distance is finite.
+    double (*lossFirst)(const double* dist, int stride, const double* s, int n, int i, bool finite);
 };
 
 // The kernels in use.
