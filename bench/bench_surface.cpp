@@ -1,7 +1,7 @@
 // Surface scans driven through the real step machine (the Surface command, then the
-// step messages by hand): the default two-variable grid of flower2.dat (1999 points)
-// and the default four-variable grid of flower4.dat and of a generated 50-record data set
-// of four continuous variables (79,079 points each).
+// step messages by hand): the default two-variable grid of flower2.dat (1999 points) and
+// the default four-variable grid of flower4.dat and of a generated 50-record data set of
+// four continuous variables (79,079 points each). The flower files live in bench/data.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -52,7 +52,7 @@ std::string CopyToTemp(const char* name) {
     char tmpl[] = "/tmp/zelk_bench_surface_XXXXXX";
     std::string dir = mkdtemp(tmpl);
     std::string dst = dir + "/" + name;
-    std::ifstream in(std::string(ZELK_SHARED_DATA) + "/" + name, std::ios::binary);
+    std::ifstream in(std::string(ZELK_SOURCE_DIR) + "/bench/data/" + name, std::ios::binary);
     std::ofstream out(dst, std::ios::binary);
     out << in.rdbuf();
     return dst;
