@@ -43,6 +43,50 @@ double ChunkTriples(int n, int r, int c) {
 int SlicesFor(int n) { return std::max(4, std::min(16, n / 250)); }
 // Chunks smaller than this run their slices on one thread (the same sums).
 constexpr double kParallelTriples = 40000;
+
+// Sums over the pairs of one row, a block of kBlock columns at a time, kept per lane (the
+// columns outside the triangle hold zeros) and added across the lanes at the end:
+//   S[a][b] += sum over the pairs of x_a y_b + y_a x_b (or w x_a x_b), upper triangle.
+struct LaneSums {
+    int q = 0;
+    std::vector<double> acc;  // q x q x kBlock
+    void Reset(int q_) {
+        q = q_;
+        acc.assign(static_cast<size_t>(q) * q * detail::kBlock, 0.0);
+    }
+    // Fields of a block: x and y as q rows of kBlock values, apart by `stride`.
+    void AddCross(const double* x, const double* y, size_t xs, size_t ys) {
+        using detail::kBlock;
+        for (int a = 0; a < q; ++a)
+            for (int b = a; b < q; ++b) {
+                double* t = acc.data() + (static_cast<size_t>(a) * q + b) * kBlock;
+                const double *xa = x + a * xs, *xb = x + b * xs, *ya = y + a * ys, *yb = y + b * ys;
+                for (int l = 0; l < kBlock; ++l) t[l] += xa[l] * yb[l] + ya[l] * xb[l];
+            }
+    }
+    void AddWeighted(const double* w, const double* x, size_t xs) {
+        using detail::kBlock;
+        for (int a = 0; a < q; ++a) {
+            double wx[kBlock];
+            for (int l = 0; l < kBlock; ++l) wx[l] = w[l] * x[a * xs + l];
+            for (int b = a; b < q; ++b) {
+                double* t = acc.data() + (static_cast<size_t>(a) * q + b) * kBlock;
+                const double* xb = x + b * xs;
+                for (int l = 0; l < kBlock; ++l) t[l] += wx[l] * xb[l];
+            }
+        }
+    }
+    // Adds the lanes, in order, to the upper triangle of H (q x q).
+    void AddTo(double* H) const {
+        for (int a = 0; a < q; ++a)
+            for (int b = a; b < q; ++b) {
+                const double* t = acc.data() + (static_cast<size_t>(a) * q + b) * detail::kBlock;
+                double sum = 0;
+                for (int l = 0; l < detail::kBlock; ++l) sum += t[l];
+                H[static_cast<size_t>(a) * q + b] += sum;
+            }
+    }
+};
 }  // namespace
 
 struct DerivativePass::Impl {
@@ -272,28 +316,15 @@ bool DerivativePass::Impl::RunChunk(int c) {
         }
         // Row i's cross terms are complete: g U' + U g' of its pairs into its Hessian row,
         // and the buffer cleared for the next chunk.
-        double* hs = hRow.data() + static_cast<size_t>(i) * q * q;
-        std::vector<double> gp(q), uz(q);
+        thread_local LaneSums cross;
+        cross.Reset(q);
         for (int B = d.FirstBlock(i); B < d.blocks; ++B) {
             const double* e = d.data.data() + d.Block(i, B);
             double* u = d.U.data() + d.UBlock(b, B);
-            for (int l = 0; l < kBlock; ++l) {
-                const int z = B * kBlock + l;
-                if (z <= i || z >= n) continue;
-                bool any = false;
-                for (int a = 0; a < q; ++a) {
-                    gp[a] = e[(detail::kGrad + a) * kBlock + l];
-                    uz[a] = u[a * kBlock + l];
-                    any = any || uz[a] != 0;
-                }
-                if (!any) continue;
-                for (int a = 0; a < q; ++a) {
-                    double* hr = hs + static_cast<size_t>(a) * q;
-                    for (int c = a; c < q; ++c) hr[c] += gp[a] * uz[c] + uz[a] * gp[c];
-                }
-            }
+            cross.AddCross(e + detail::kGrad * kBlock, u, kBlock, kBlock);
             std::fill(u, u + static_cast<size_t>(q) * kBlock, 0.0);
         }
+        cross.AddTo(hRow.data() + static_cast<size_t>(i) * q * q);
     });
     return true;
 }
@@ -337,29 +368,33 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     std::vector<unsigned char> bad(n, 0);
     if (havePairs && q > 0)
         ParallelFor(0, n, [&](int x) {
-            std::vector<double> gp(q);
+            using detail::kBlock;
             detail::HessianSum& hx = hSum[x];
             hx.Init(q);
             double* gs = gRow.data() + static_cast<size_t>(x) * q;
-            double* hs = hRow.data() + static_cast<size_t>(x) * q * q;
-            for (int z = x + 1; z < n; ++z) {
-                const double* e = d.data.data() + d.At(x, z, 0);
-                const double lam = e[detail::kLam * detail::kBlock];
-                const double bet = e[detail::kBet * detail::kBlock];
-                if (lam == 0 && bet == 0) continue;
-                for (int a = 0; a < q; ++a) gp[a] = e[(detail::kGrad + a) * detail::kBlock];
-                if (lam != 0 && !detail::PairHessianInto(s.pb, s.prm, x, z, lam, hx)) {
-                    bad[x] = 1;
-                    return;
-                }
-                // The upper triangle (the lower one mirrors it below).
-                for (int a = 0; a < q; ++a) {
-                    gs[a] += lam * gp[a];
-                    double* hr = hs + static_cast<size_t>(a) * q;
-                    const double bg = bet * gp[a];
-                    for (int b = a; b < q; ++b) hr[b] += bg * gp[b];
+            thread_local LaneSums bg;
+            bg.Reset(q);
+            std::vector<double> lg(static_cast<size_t>(q) * kBlock, 0.0);
+            for (int B = d.FirstBlock(x); B < d.blocks; ++B) {
+                const double* e = d.data.data() + d.Block(x, B);
+                const double* lam = e + detail::kLam * kBlock;
+                const double* g = e + detail::kGrad * kBlock;
+                // bet g g' (upper triangle) and lam g, lane by lane.
+                bg.AddWeighted(e + detail::kBet * kBlock, g, kBlock);
+                for (int a = 0; a < q; ++a)
+                    for (int l = 0; l < kBlock; ++l) lg[static_cast<size_t>(a) * kBlock + l] += lam[l] * g[a * kBlock + l];
+                for (int l = 0; l < kBlock; ++l) {
+                    const int z = B * kBlock + l;
+                    if (z <= x || z >= n || lam[l] == 0) continue;
+                    if (!detail::PairHessianInto(s.pb, s.prm, x, z, lam[l], hx)) {
+                        bad[x] = 1;
+                        return;
+                    }
                 }
             }
+            for (int a = 0; a < q; ++a)
+                for (int l = 0; l < kBlock; ++l) gs[a] += lg[static_cast<size_t>(a) * kBlock + l];
+            bg.AddTo(hRow.data() + static_cast<size_t>(x) * q * q);
         });
     for (int x = 0; x < n; ++x)
         if (bad[x]) {

@@ -36,28 +36,8 @@ void AddChain(const ChainTerms& c, int q, const double* g1, const double* d1, co
     }
 }
 
-// The terms of one component's Hessian, weighted by w, into the parts of a HessianSum; the
-// type's variables are [f, f + cnt) (those below q).
-void AddChainToSum(const ChainTerms& c, int f, int cnt, int q, const double* g1, const double* d1,
-                   const double* g2, double w, detail::HessianSum& h) {
-    const int lo = f, hi = std::min(f + cnt, q);
-    h.sI += w * 2.0 * c.GV;
-    h.sV += w * c.GVV;
-    for (int m = lo; m < hi; ++m) {
-        h.diag[m] += w * c.G1 * d1[m];
-        h.withV[m] += w * (c.G1V * g1[m] + c.G2V * g2[m]);
-    }
-    if (c.G11 == 0 && c.G22 == 0 && c.G12 == 0) return;
-    for (int m = lo; m < hi; ++m) {
-        double* row = h.full.data() + static_cast<size_t>(m) * q;
-        for (int l = lo; l < hi; ++l)
-            row[l] += w * (c.G11 * g1[m] * g1[l] + c.G22 * g2[m] * g2[l] +
-                           c.G12 * (g1[m] * g2[l] + g2[m] * g1[l]));
-    }
-}
-
 bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double comps[5],
-                  double* grad, double* hess, detail::HessianSum* hsum, double w);
+                  double* grad, double* hess);
 
 }  // namespace
 
@@ -94,15 +74,108 @@ void HessianSum::AddTo(const Params& prm, double* H) const {
     }
 }
 
+// The same terms as the chain rule of PairEvalImpl, written per type without the work
+// vectors of the whole gradient (a pass adds one such Hessian per pair).
 bool PairHessianInto(const Problem& pb, const Params& prm, int i, int j, double w,
-                     HessianSum& sum) {
-    double comps[5];
-    return PairEvalImpl(pb, prm, i, j, comps, nullptr, nullptr, &sum, w);
+                     HessianSum& h) {
+    const int q = pb.p > 0 ? pb.p - 1 : 0;
+    const double V = prm.V;
+    const double* v = prm.v.data();
+    const double* e = pb.e.data();
+    thread_local std::vector<double> s1, s2;  // per variable of the type: g1 and g2
+    for (int t = 0; t < 5; ++t) {
+        const int cnt = pb.count[t];
+        if (cnt == 0 || !pb.data[t]) continue;
+        const double* xi = pb.data[t]->Row(i);
+        const double* xj = pb.data[t]->Row(j);
+        const int f = pb.first[t];
+        const int own = std::max(0, std::min(cnt, q - f));  // the type's free variables
+        s1.assign(cnt, 0.0);
+        s2.assign(cnt, 0.0);
+        if (t <= 1) {
+            // C and O: G1 = 1 / V, GV = -A / V^2, G1V = -1 / V^2, GVV = 2 A / V^3.
+            double A = 0;
+            for (int hh = 0; hh < cnt; ++hh) {
+                const int k = f + hh;
+                const double r = (xi[hh] - xj[hh]) / e[k];
+                const double ck = r * r;
+                A += v[k] * v[k] * ck;
+                s1[hh] = ck;
+            }
+            h.sI += w * 2.0 * (-A / (V * V));
+            h.sV += w * (2.0 * A / (V * V * V));
+            for (int hh = 0; hh < own; ++hh) {
+                const int k = f + hh;
+                h.diag[k] += w * (1.0 / V) * (2.0 * s1[hh]);
+                h.withV[k] += w * (-1.0 / (V * V)) * (2.0 * v[k] * s1[hh]);
+            }
+            continue;
+        }
+        double G11 = 0, G22 = 0, G12 = 0, G1V = 0, G2V = 0, GV = 0, GVV = 0;
+        if (t <= 3) {
+            // N and S: (sum over mismatching variables of v_k / e_k)^2 / (K V).
+            const double K = t == 2 ? pb.nN * pb.nN : pb.nS;
+            double a = 0;
+            for (int hh = 0; hh < cnt; ++hh) {
+                const int k = f + hh;
+                if (std::fabs(xi[hh] - xj[hh]) >= 1e-9) {
+                    a += v[k] / e[k];
+                    s1[hh] = 1.0 / e[k];
+                }
+            }
+            GV = -a * a / (K * V * V);
+            G11 = 2.0 / (K * V);
+            G1V = -2.0 * a / (K * V * V);
+            GVV = 2.0 * a * a / (K * V * V * V);
+        } else {
+            // A: as a^2 / Dn^2 with Dn = nA sqrt(V) - b.
+            const double nA = pb.nA;
+            double a = 0, b = 0;
+            for (int hh = 0; hh < cnt; ++hh) {
+                const int k = f + hh;
+                if (std::fabs(xi[hh] - xj[hh]) >= 1e-9) {
+                    a += v[k] / e[k];
+                    s1[hh] = 1.0 / e[k];
+                } else if (std::fabs(xi[hh]) < 1e-9 && std::fabs(xj[hh]) < 1e-9) {
+                    b += v[k] / e[k];
+                    s2[hh] = 1.0 / e[k];
+                }
+            }
+            const double sV = std::sqrt(V);
+            const double den = nA * nA - 2.0 * nA * b / sV + b * b / V;
+            if (std::fabs(den) < 1e-8) return false;
+            const double Dn = nA * sV - b;
+            const double Dn2 = Dn * Dn;
+            const double GD = -2.0 * a * a / (Dn2 * Dn);
+            const double GDD = 6.0 * a * a / (Dn2 * Dn2);
+            const double G1D = -4.0 * a / (Dn2 * Dn);
+            const double DV = nA / (2.0 * sV);
+            const double DVV = -nA / (4.0 * V * sV);
+            G11 = 2.0 / Dn2;
+            GV = GD * DV;
+            G22 = GDD;
+            G2V = -GDD * DV;
+            GVV = GDD * DV * DV + GD * DVV;
+            G12 = -G1D;
+            G1V = G1D * DV;
+        }
+        h.sI += w * 2.0 * GV;
+        h.sV += w * GVV;
+        for (int hh = 0; hh < own; ++hh) {
+            h.withV[f + hh] += w * (G1V * s1[hh] + G2V * s2[hh]);
+            if (s1[hh] == 0 && s2[hh] == 0) continue;
+            double* row = h.full.data() + static_cast<size_t>(f + hh) * q + f;
+            for (int ll = 0; ll < own; ++ll)
+                row[ll] += w * (G11 * s1[hh] * s1[ll] + G22 * s2[hh] * s2[ll] +
+                                G12 * (s1[hh] * s2[ll] + s2[hh] * s1[ll]));
+        }
+    }
+    return true;
 }
 
 bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5], double* grad,
               double* hess) {
-    return PairEvalImpl(pb, prm, i, j, comps, grad, hess, nullptr, 0.0);
+    return PairEvalImpl(pb, prm, i, j, comps, grad, hess);
 }
 
 }  // namespace detail
@@ -110,7 +183,7 @@ bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5
 namespace {
 
 bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double comps[5],
-                  double* grad, double* hess, detail::HessianSum* hsum, double w) {
+                  double* grad, double* hess) {
     const int p = pb.p;
     const int q = p > 0 ? p - 1 : 0;
     for (int t = 0; t < 5; ++t) comps[t] = 0;
@@ -121,7 +194,7 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
     double gradAlongV = 0;
     if (hess)
         for (int m = 0; m < q * q; ++m) hess[m] = 0;
-    const bool deriv = grad || hess || hsum;
+    const bool deriv = grad || hess;
     const double V = prm.V;
     const double* v = prm.v.data();
     const double* e = pb.e.data();
@@ -227,7 +300,6 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
             gradAlongV += c.GV;
         }
         if (hess) AddChain(c, q, g1, d1, g2, gV, nullptr, hess);
-        if (hsum) AddChainToSum(c, f, cnt, q, g1, d1, g2, w, *hsum);
     }
     if (grad)
         for (int m = 0; m < q; ++m) grad[m] += gradAlongV * gV[m];
