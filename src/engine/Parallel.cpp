@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 #include <vector>
 
@@ -136,8 +137,16 @@ private:
 
 thread_local bool Pool::t_inPool = false;
 
+// A child of fork() has none of the pool's threads: its loops run on its one thread.
+std::atomic<bool> g_forked{false};
+
 Pool& ThePool() {
     static Pool pool;
+    static const bool atFork = [] {
+        pthread_atfork(nullptr, nullptr, [] { g_forked.store(true); });
+        return true;
+    }();
+    (void)atFork;
     return pool;
 }
 
@@ -157,7 +166,8 @@ void ParallelFor(int begin, int end, const std::function<void(int)>& body) {
     if (count <= 0) return;
     const int threads = count < EngineThreads() ? count : EngineThreads();
     // One thread, or a loop inside a loop of the pool: in order on this thread.
-    if (threads <= 1 || Pool::t_inPool || !ThePool().Run(begin, end, threads - 1, body))
+    if (threads <= 1 || Pool::t_inPool || g_forked.load() ||
+        !ThePool().Run(begin, end, threads - 1, body))
         for (int i = begin; i < end; ++i) body(i);
 }
 
