@@ -1,5 +1,6 @@
 // The chunked derivative pass of the optimiser, organised so that a triple costs O(p) and
-// is visited once: each pair's distance, root and gradient in v are computed once per pass;
+// is visited once: each pair's distance (the root of its squared distance, taken from the
+// distance matrix), its inverse and its gradient in v are computed once per pass;
 // the triple loop gathers, per pair, the scalar that multiplies the pair's Hessian and
 // gradient (lam), the one that multiplies its g g' (bet) and the vector U of its cross
 // terms; the Hessians are expanded once per pair at the end, and the penalty terms factor
@@ -177,20 +178,29 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     d.Layout(n, q);
     d.s.assign(static_cast<size_t>(d.blocks) * detail::kBlock, 0.0);
     for (int r = 0; r < n; ++r) d.s[r] = s.pb.s[r];
-    // Per row, block by block: the distances, and the sums of the triple loop set to 0 (the
-    // roots and gradients follow when the first chunk runs).
+    // Per row, block by block: the distances (the roots of the squared distances, which
+    // the classification and the triple terms share) with their inverses, and the sums of
+    // the triple loop set to 0 (the gradients follow when the first chunk runs).
     const bool haveDist = mDist.Rows() >= n && mDist.Cols() >= n;
+    std::vector<unsigned char> zero(n > 0 ? n : 1, 0);
     ParallelFor(0, n, [&](int x) {
         using detail::kBlock;
         for (int B = d.FirstBlock(x); B < d.blocks; ++B) {
             double* e = d.data.data() + d.Block(x, B);
             for (int l = 0; l < kBlock; ++l) {
                 const int z = B * kBlock + l;
-                e[detail::kDist * kBlock + l] = haveDist && z > x && z < n ? mDist(x, z) : 0.0;
+                const bool pair = z > x && z < n;
+                const double R = haveDist && pair ? mDist(x, z) : 0.0;
+                e[detail::kRoot * kBlock + l] = R;
+                e[detail::kInvRoot * kBlock + l] = R > 0 ? 1.0 / R : 0.0;
+                if (pair && R == 0) zero[x] = 1;
             }
             std::fill(e + detail::kLam * kBlock, e + (detail::kBet + 1) * kBlock, 0.0);
         }
     });
+    d.anyZeroRoot = false;
+    for (int x = 0; x < n; ++x)
+        if (zero[x]) d.anyZeroRoot = true;
     s.slices.resize(SlicesFor(n));
     s.chunkRecords = ChunkRecordsFor(n);
     for (auto& slice : s.slices) slice.Init(n, q, s.chunkRecords);
@@ -208,9 +218,10 @@ double DerivativePass::TriplesInChunk(int chunk) const {
     return ChunkTriples(m->n, m->chunkRecords, chunk);
 }
 
+// The gradient of each pair's squared distance in v.
 bool DerivativePass::Impl::BuildPairs() {
     using namespace detail;
-    std::vector<unsigned char> bad(n, 0), zero(n, 0);
+    std::vector<unsigned char> bad(n, 0);
     ParallelFor(0, n, [&](int y) {
         double comps[5];
         std::vector<double> g(q > 0 ? q : 1);
@@ -219,20 +230,12 @@ bool DerivativePass::Impl::BuildPairs() {
                 bad[y] = 1;
                 return;
             }
-            const double D2 = comps[0] + comps[1] + comps[2] + comps[3] + comps[4];
-            const double R = std::sqrt(D2 > 0 ? D2 : 0.0);
             const size_t e = d.At(y, r, 0);
-            d.data[e + kRoot * kBlock] = R;
-            d.data[e + kInvRoot * kBlock] = R > 0 ? 1.0 / R : 0.0;
-            if (R == 0) zero[y] = 1;
             for (int k = 0; k < q; ++k) d.data[e + (kGrad + k) * kBlock] = g[k];
         }
     });
-    d.anyZeroRoot = false;
-    for (int y = 0; y < n; ++y) {
+    for (int y = 0; y < n; ++y)
         if (bad[y]) return false;
-        if (zero[y]) d.anyZeroRoot = true;
-    }
     return true;
 }
 

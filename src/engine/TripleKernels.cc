@@ -171,9 +171,9 @@ ZELK_HOT Terms<T> TripleTerms(T d1, T d2, T d3, T R1, T I1, T R2, T I2, T R3, T 
 Terms<double> CarefulTerms(const PassData& d, int i, int j, int k, double sw) {
     const size_t ij = d.At(i, j, 0), ik = d.At(i, k, 0), jk = d.At(j, k, 0);
     const double* x = d.data.data();
-    const double d1 = x[ij], d2 = x[ik], d3 = x[jk];
     const double R1 = x[ij + kRoot * kBlock], R2 = x[ik + kRoot * kBlock],
                  R3 = x[jk + kRoot * kBlock];
+    const double d1 = R1, d2 = R2, d3 = R3;
     Terms<double> r = TripleTerms<double>(d1, d2, d3, R1, x[ij + kInvRoot * kBlock], R2,
                                           x[ik + kInvRoot * kBlock], R3, x[jk + kInvRoot * kBlock],
                                           sw, true);
@@ -259,9 +259,9 @@ ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, do
     const Vd kv = Splat(static_cast<double>(k0)) + Load(kIota);  // the lanes' columns
     const Vm valid = And(Lt(Splat(j), kv), Lt(kv, Splat(d.n)));
     const Vd sw = Sel(valid, sij * Load(d.s.data() + k0), Vd{});
-    Terms<Vd> r = TripleTerms<Vd>(Splat(d1), Load(pi + kDist * kBlock), Load(pj + kDist * kBlock),
-                                  Splat(R1), Splat(I1), Load(pi + kRoot * kBlock),
-                                  Load(pi + kInvRoot * kBlock), Load(pj + kRoot * kBlock),
+    const Vd R2 = Load(pi + kRoot * kBlock), R3 = Load(pj + kRoot * kBlock);
+    Terms<Vd> r = TripleTerms<Vd>(Splat(d1), R2, R3, Splat(R1), Splat(I1), R2,
+                                  Load(pi + kInvRoot * kBlock), R3,
                                   Load(pj + kInvRoot * kBlock), sw, valid);
     if constexpr (Careful) {
         if (AnyLane(r.zero)) Patch(r, d, i, j, k0, sw);
@@ -331,7 +331,7 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
         coefBuf.resize(static_cast<size_t>(d.blocks) * kCoefs * kBlock);
     double* coef = coefBuf.data();
     {
-        const double d1 = x[ij], R1 = x[ij + kRoot * kBlock], I1 = x[ij + kInvRoot * kBlock];
+        const double R1 = x[ij + kRoot * kBlock], d1 = R1, I1 = x[ij + kInvRoot * kBlock];
         const double sij = d.s[i] * d.s[j];
         double* base = d.data.data();
         double* pi = base + d.Block(i, B0);

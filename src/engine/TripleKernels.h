@@ -18,7 +18,8 @@ namespace detail {
 
 // Pair data of the derivative pass, the upper triangle by rows in blocks of kBlock
 // columns: block b of row r holds, for the columns c = kBlock b .. kBlock b + kBlock - 1, the
-// fields dist, R, I, lam, bet, G_0..G_{q-1}, each as kBlock doubles. Row r stores its blocks
+// fields R (the distance), I = 1 / R (0 when R is), lam, bet, G_0..G_{q-1}, each as kBlock
+// doubles. Row r stores its blocks
 // from the one of column r + 1 on; the columns of those blocks outside the triangle (c <= r,
 // c >= n) are padding and stay 0. The cross terms U_0..U_{q-1} of a pair (i, c) are complete
 // once the chunk of first records holding i has run: they live in a buffer of the chunk's
@@ -62,11 +63,11 @@ struct LineAllocator {
 template <class T>
 using LineVector = std::vector<T, LineAllocator<T>>;
 
-enum Field { kDist = 0, kRoot = 1, kInvRoot = 2, kLam = 3, kBet = 4, kGrad = 5 };
+enum Field { kRoot = 0, kInvRoot = 1, kLam = 2, kBet = 3, kGrad = 4 };
 
 struct PassData {
     int n = 0, q = 0;
-    int fields = 0;       // 5 + q
+    int fields = 0;       // 4 + q
     int blocks = 0;       // blocks of a whole row
     LineVector<double> s;  // sample weights, padded with 0 to blocks * kBlock
     std::vector<size_t> rowOff;
