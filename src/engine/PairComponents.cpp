@@ -82,7 +82,10 @@ bool PairHessianInto(const Problem& pb, const Params& prm, int i, int j, double 
     const double V = prm.V;
     const double* v = prm.v.data();
     const double* e = pb.e.data();
-    thread_local std::vector<double> s1, s2;  // per variable of the type: g1 and g2
+    // Per variable of the type: g1 and g2 (on the stack for the usual few variables).
+    constexpr int kLocal = 32;
+    double b1[kLocal], b2[kLocal];
+    thread_local std::vector<double> v1, v2;
     for (int t = 0; t < 5; ++t) {
         const int cnt = pb.count[t];
         if (cnt == 0 || !pb.data[t]) continue;
@@ -90,8 +93,15 @@ bool PairHessianInto(const Problem& pb, const Params& prm, int i, int j, double 
         const double* xj = pb.data[t]->Row(j);
         const int f = pb.first[t];
         const int own = std::max(0, std::min(cnt, q - f));  // the type's free variables
-        s1.assign(cnt, 0.0);
-        s2.assign(cnt, 0.0);
+        double* s1 = b1;
+        double* s2 = b2;
+        if (cnt > kLocal) {
+            v1.resize(cnt);
+            v2.resize(cnt);
+            s1 = v1.data();
+            s2 = v2.data();
+        }
+        for (int hh = 0; hh < cnt; ++hh) s1[hh] = s2[hh] = 0;
         if (t <= 1) {
             // C and O: G1 = 1 / V, GV = -A / V^2, G1V = -1 / V^2, GVV = 2 A / V^3.
             double A = 0;
