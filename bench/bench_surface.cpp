@@ -1,7 +1,7 @@
 // Surface scans driven through the real step machine (the Surface command, then the
-// step messages by hand): the default two-variable grid of flower2.dat (1999 points)
-// and the default four-variable grid of flower4.dat and of a generated 50-record data set
-// of four continuous variables (79,079 points each).
+// step messages by hand): the default two-variable grid of flower2.dat (1999 points) and
+// the default four-variable grid of flower4.dat and of a generated 50-record data set of
+// four continuous variables (79,079 points each). The flower files live in bench/data.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 

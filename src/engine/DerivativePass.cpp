@@ -1,5 +1,6 @@
 // The chunked derivative pass of the optimiser, organised so that a triple costs O(p) and
-// is visited once: each pair's distance, root and gradient in v are computed once per pass;
+// is visited once: each pair's distance (the root of its squared distance, taken from the
+// distance matrix), its inverse and its gradient in v are computed once per pass;
 // the triple loop gathers, per pair, the scalar that multiplies the pair's Hessian and
 // gradient (lam), the one that multiplies its g g' (bet) and the vector U of its cross
 // terms; the Hessians are expanded once per pair at the end, and the penalty terms factor
@@ -43,6 +44,50 @@ double ChunkTriples(int n, int r, int c) {
 int SlicesFor(int n) { return std::max(4, std::min(16, n / 250)); }
 // Chunks smaller than this run their slices on one thread (the same sums).
 constexpr double kParallelTriples = 40000;
+
+// Sums over the pairs of one row, a block of kBlock columns at a time, kept per lane (the
+// columns outside the triangle hold zeros) and added across the lanes at the end:
+//   S[a][b] += sum over the pairs of x_a y_b + y_a x_b (or w x_a x_b), upper triangle.
+struct LaneSums {
+    int q = 0;
+    std::vector<double> acc;  // q x q x kBlock
+    void Reset(int q_) {
+        q = q_;
+        acc.assign(static_cast<size_t>(q) * q * detail::kBlock, 0.0);
+    }
+    // Fields of a block: x and y as q rows of kBlock values, apart by `stride`.
+    void AddCross(const double* x, const double* y, size_t xs, size_t ys) {
+        using detail::kBlock;
+        for (int a = 0; a < q; ++a)
+            for (int b = a; b < q; ++b) {
+                double* t = acc.data() + (static_cast<size_t>(a) * q + b) * kBlock;
+                const double *xa = x + a * xs, *xb = x + b * xs, *ya = y + a * ys, *yb = y + b * ys;
+                for (int l = 0; l < kBlock; ++l) t[l] += xa[l] * yb[l] + ya[l] * xb[l];
+            }
+    }
+    void AddWeighted(const double* w, const double* x, size_t xs) {
+        using detail::kBlock;
+        for (int a = 0; a < q; ++a) {
+            double wx[kBlock];
+            for (int l = 0; l < kBlock; ++l) wx[l] = w[l] * x[a * xs + l];
+            for (int b = a; b < q; ++b) {
+                double* t = acc.data() + (static_cast<size_t>(a) * q + b) * kBlock;
+                const double* xb = x + b * xs;
+                for (int l = 0; l < kBlock; ++l) t[l] += wx[l] * xb[l];
+            }
+        }
+    }
+    // Adds the lanes, in order, to the upper triangle of H (q x q).
+    void AddTo(double* H) const {
+        for (int a = 0; a < q; ++a)
+            for (int b = a; b < q; ++b) {
+                const double* t = acc.data() + (static_cast<size_t>(a) * q + b) * detail::kBlock;
+                double sum = 0;
+                for (int l = 0; l < detail::kBlock; ++l) sum += t[l];
+                H[static_cast<size_t>(a) * q + b] += sum;
+            }
+    }
+};
 }  // namespace
 
 struct DerivativePass::Impl {
@@ -59,6 +104,9 @@ struct DerivativePass::Impl {
     int chunkRecords = 8;
     detail::PassData d;
     std::vector<detail::SliceState> slices;
+    // Per first record x, the upper triangle of the Hessian terms of its pairs (x, z): the
+    // cross terms g U' + U g' at the end of x's chunk, then bet g g' at the end of the pass.
+    std::vector<double> hRow;
 
     bool BuildPairs();
     void SliceBounds(int i0, int i1, std::vector<int>& bounds) const;
@@ -83,9 +131,12 @@ void detail::SliceState::Init(int n, int q, int block) {
 }
 
 void detail::PassData::Layout(int n_, int q_) {
+    // The same shape as the last pass keeps its storage: its padding is still 0, and Begin
+    // and BuildPairs overwrite every field of every pair.
+    if (n_ == n && q_ == q && !rowOff.empty()) return;
     n = n_;
     q = q_;
-    fields = kGrad + 2 * q;
+    fields = kGrad + q;
     blocks = (n + kBlock - 1) / kBlock;
     rowOff.assign(n > 0 ? n : 1, 0);
     size_t at = 0;
@@ -127,13 +178,34 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     d.Layout(n, q);
     d.s.assign(static_cast<size_t>(d.blocks) * detail::kBlock, 0.0);
     for (int r = 0; r < n; ++r) d.s[r] = s.pb.s[r];
-    if (mDist.Rows() >= n && mDist.Cols() >= n)
-        ParallelFor(0, n, [&](int x) {
-            for (int z = x + 1; z < n; ++z) d.data[d.At(x, z, detail::kDist)] = mDist(x, z);
-        });
+    // Per row, block by block: the distances (the roots of the squared distances, which
+    // the classification and the triple terms share) with their inverses, and the sums of
+    // the triple loop set to 0 (the gradients follow when the first chunk runs).
+    const bool haveDist = mDist.Rows() >= n && mDist.Cols() >= n;
+    std::vector<unsigned char> zero(n > 0 ? n : 1, 0);
+    ParallelFor(0, n, [&](int x) {
+        using detail::kBlock;
+        for (int B = d.FirstBlock(x); B < d.blocks; ++B) {
+            double* e = d.data.data() + d.Block(x, B);
+            for (int l = 0; l < kBlock; ++l) {
+                const int z = B * kBlock + l;
+                const bool pair = z > x && z < n;
+                const double R = haveDist && pair ? mDist(x, z) : 0.0;
+                e[detail::kRoot * kBlock + l] = R;
+                e[detail::kInvRoot * kBlock + l] = R > 0 ? 1.0 / R : 0.0;
+                if (pair && R == 0) zero[x] = 1;
+            }
+            std::fill(e + detail::kLam * kBlock, e + (detail::kBet + 1) * kBlock, 0.0);
+        }
+    });
+    d.anyZeroRoot = false;
+    for (int x = 0; x < n; ++x)
+        if (zero[x]) d.anyZeroRoot = true;
     s.slices.resize(SlicesFor(n));
     s.chunkRecords = ChunkRecordsFor(n);
     for (auto& slice : s.slices) slice.Init(n, q, s.chunkRecords);
+    d.U.assign(static_cast<size_t>(s.chunkRecords) * d.blocks * q * detail::kBlock, 0.0);
+    s.hRow.assign(static_cast<size_t>(n) * q * q, 0.0);
 }
 
 int DerivativePass::NumChunks() const {
@@ -146,9 +218,10 @@ double DerivativePass::TriplesInChunk(int chunk) const {
     return ChunkTriples(m->n, m->chunkRecords, chunk);
 }
 
+// The gradient of each pair's squared distance in v.
 bool DerivativePass::Impl::BuildPairs() {
     using namespace detail;
-    std::vector<unsigned char> bad(n, 0), zero(n, 0);
+    std::vector<unsigned char> bad(n, 0);
     ParallelFor(0, n, [&](int y) {
         double comps[5];
         std::vector<double> g(q > 0 ? q : 1);
@@ -157,20 +230,12 @@ bool DerivativePass::Impl::BuildPairs() {
                 bad[y] = 1;
                 return;
             }
-            const double D2 = comps[0] + comps[1] + comps[2] + comps[3] + comps[4];
-            const double R = std::sqrt(D2 > 0 ? D2 : 0.0);
             const size_t e = d.At(y, r, 0);
-            d.data[e + kRoot * kBlock] = R;
-            d.data[e + kInvRoot * kBlock] = R > 0 ? 1.0 / R : 0.0;
-            if (R == 0) zero[y] = 1;
             for (int k = 0; k < q; ++k) d.data[e + (kGrad + k) * kBlock] = g[k];
         }
     });
-    d.anyZeroRoot = false;
-    for (int y = 0; y < n; ++y) {
+    for (int y = 0; y < n; ++y)
         if (bad[y]) return false;
-        if (zero[y]) d.anyZeroRoot = true;
-    }
     return true;
 }
 
@@ -244,7 +309,7 @@ bool DerivativePass::Impl::RunChunk(int c) {
                 }
                 for (int mm = 0; mm < q; ++mm) {
                     double* up = slice.UP.data() + (static_cast<size_t>(b) * q + mm) * n;
-                    double* u = e + (detail::kGrad + q + mm) * kBlock;
+                    double* u = d.U.data() + d.UBlock(b, B) + static_cast<size_t>(mm) * kBlock;
                     for (int j = j0; j < j1; ++j) {
                         u[j - B * kBlock] += up[j];
                         up[j] = 0;
@@ -252,6 +317,17 @@ bool DerivativePass::Impl::RunChunk(int c) {
                 }
             }
         }
+        // Row i's cross terms are complete: g U' + U g' of its pairs into its Hessian row,
+        // and the buffer cleared for the next chunk.
+        thread_local LaneSums cross;
+        cross.Reset(q);
+        for (int B = d.FirstBlock(i); B < d.blocks; ++B) {
+            const double* e = d.data.data() + d.Block(i, B);
+            double* u = d.U.data() + d.UBlock(b, B);
+            cross.AddCross(e + detail::kGrad * kBlock, u, kBlock, kBlock);
+            std::fill(u, u + static_cast<size_t>(q) * kBlock, 0.0);
+        }
+        cross.AddTo(hRow.data() + static_cast<size_t>(i) * q * q);
     });
     return true;
 }
@@ -290,39 +366,38 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     // Per owner row x: the gradient sum and the Hessian sum of its pairs (lam H in the
     // pair-Hessian sum, the rest whole).
     std::vector<double> gRow(static_cast<size_t>(n) * q, 0.0);
-    std::vector<double> hRow(static_cast<size_t>(n) * q * q, 0.0);
+    std::vector<double>& hRow = s.hRow;
     std::vector<detail::HessianSum> hSum(n);
     std::vector<unsigned char> bad(n, 0);
     if (havePairs && q > 0)
         ParallelFor(0, n, [&](int x) {
-            std::vector<double> gp(q), u(q);
+            using detail::kBlock;
             detail::HessianSum& hx = hSum[x];
             hx.Init(q);
             double* gs = gRow.data() + static_cast<size_t>(x) * q;
-            double* hs = hRow.data() + static_cast<size_t>(x) * q * q;
-            for (int z = x + 1; z < n; ++z) {
-                const double* e = d.data.data() + d.At(x, z, 0);
-                const double lam = e[detail::kLam * detail::kBlock];
-                const double bet = e[detail::kBet * detail::kBlock];
-                bool any = lam != 0 || bet != 0;
-                for (int a = 0; a < q; ++a) {
-                    gp[a] = e[(detail::kGrad + a) * detail::kBlock];
-                    u[a] = e[(detail::kGrad + q + a) * detail::kBlock];
-                    any = any || u[a] != 0;
-                }
-                if (!any) continue;
-                if (lam != 0 && !detail::PairHessianInto(s.pb, s.prm, x, z, lam, hx)) {
-                    bad[x] = 1;
-                    return;
-                }
-                // The upper triangle (the lower one mirrors it below).
-                for (int a = 0; a < q; ++a) {
-                    gs[a] += lam * gp[a];
-                    double* hr = hs + static_cast<size_t>(a) * q;
-                    const double bg = bet * gp[a];
-                    for (int b = a; b < q; ++b) hr[b] += bg * gp[b] + (gp[a] * u[b] + u[a] * gp[b]);
+            thread_local LaneSums bg;
+            bg.Reset(q);
+            std::vector<double> lg(static_cast<size_t>(q) * kBlock, 0.0);
+            for (int B = d.FirstBlock(x); B < d.blocks; ++B) {
+                const double* e = d.data.data() + d.Block(x, B);
+                const double* lam = e + detail::kLam * kBlock;
+                const double* g = e + detail::kGrad * kBlock;
+                // bet g g' (upper triangle) and lam g, lane by lane.
+                bg.AddWeighted(e + detail::kBet * kBlock, g, kBlock);
+                for (int a = 0; a < q; ++a)
+                    for (int l = 0; l < kBlock; ++l) lg[static_cast<size_t>(a) * kBlock + l] += lam[l] * g[a * kBlock + l];
+                for (int l = 0; l < kBlock; ++l) {
+                    const int z = B * kBlock + l;
+                    if (z <= x || z >= n || lam[l] == 0) continue;
+                    if (!detail::PairHessianInto(s.pb, s.prm, x, z, lam[l], hx)) {
+                        bad[x] = 1;
+                        return;
+                    }
                 }
             }
+            for (int a = 0; a < q; ++a)
+                for (int l = 0; l < kBlock; ++l) gs[a] += lg[static_cast<size_t>(a) * kBlock + l];
+            bg.AddTo(hRow.data() + static_cast<size_t>(x) * q * q);
         });
     for (int x = 0; x < n; ++x)
         if (bad[x]) {

@@ -1,5 +1,6 @@
 // The weighted distance matrix from the five component matrices, and the classification
 // of all record triples against the ultrametric inequality.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -12,14 +13,19 @@ namespace zelk {
 
 void BuildDistMatrix(const Matrix comps[5], int n, Matrix& mDist, DistFailure& failure) {
     failure = DistFailure();
-    mDist = Matrix(n, n, 0.0, mDist.Name());
+    // The storage of the last matrix of this size is kept: every element is written below.
+    if (mDist.Rows() != n || mDist.Cols() != n) mDist = Matrix(n, n, 0.0, mDist.Name());
     if (n <= 0) return;
-    for (int t = 0; t < 5; ++t) {
-        if (comps[t].Rows() != n || comps[t].Cols() != n) continue;  // an absent type adds 0
-        const double* c = comps[t].Data();
-        double* d = mDist.Data();
-        for (size_t x = 0; x < static_cast<size_t>(n) * n; ++x) d[x] += c[x];
-    }
+    // The sum of the components in type order (an absent type adds 0), row by row.
+    ParallelFor(0, n, [&](int r) {
+        double* d = mDist.Data() + static_cast<size_t>(r) * n;
+        for (int x = 0; x < n; ++x) d[x] = 0.0;
+        for (int t = 0; t < 5; ++t) {
+            if (comps[t].Rows() != n || comps[t].Cols() != n) continue;
+            const double* c = comps[t].Data() + static_cast<size_t>(r) * n;
+            for (int x = 0; x < n; ++x) d[x] += c[x];
+        }
+    });
     for (int i = 0; i < n; ++i)
         if (!(std::fabs(mDist(i, i)) <= 1e-8)) {
             failure.kind = 1;
@@ -40,14 +46,22 @@ void BuildDistMatrix(const Matrix comps[5], int n, Matrix& mDist, DistFailure& f
                 return;
             }
         }
-    for (int i = 0; i < n; ++i) {
-        mDist(i, i) = std::sqrt(mDist(i, i) > 0 ? mDist(i, i) : 0.0);
-        for (int j = i + 1; j < n; ++j) {
-            const double d = std::sqrt(mDist(i, j));
-            mDist(i, j) = d;
-            mDist(j, i) = d;
-        }
-    }
+    ParallelFor(0, n, [&](int i) {
+        double* row = mDist.Data() + static_cast<size_t>(i) * n;
+        row[i] = std::sqrt(row[i] > 0 ? row[i] : 0.0);
+        for (int j = i + 1; j < n; ++j) row[j] = std::sqrt(row[j]);
+    });
+    // The lower triangle mirrors the upper one, in tiles (the columns of a large matrix lie
+    // far apart).
+    constexpr int kTile = 64;
+    const int tiles = (n + kTile - 1) / kTile;
+    ParallelFor(0, tiles, [&](int tj) {
+        double* d = mDist.Data();
+        for (int ti = 0; ti <= tj; ++ti)
+            for (int i = ti * kTile; i < std::min(n, (ti + 1) * kTile); ++i)
+                for (int j = std::max(i + 1, tj * kTile); j < std::min(n, (tj + 1) * kTile); ++j)
+                    d[static_cast<size_t>(j) * n + i] = d[static_cast<size_t>(i) * n + j];
+    });
 }
 
 std::string DistFailureText(const DistFailure& f) {

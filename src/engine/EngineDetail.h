@@ -68,8 +68,10 @@ inline TripleCoef TripleCoefficients(double Da2, double Db2) {
     const double rb = std::sqrt(std::max(Db2, 0.0));
     c.q = (ra - rb) * (ra - rb);
     if (Da2 > 0 && Db2 > 0) {
-        c.ca = 1.0 - rb / ra;
-        c.cb = 1.0 - ra / rb;
+        // (ra - rb) / ra rather than 1 - rb / ra: the difference of the roots is exact to
+        // their own rounding, so two large and close distances keep their digits.
+        c.ca = (ra - rb) / ra;
+        c.cb = (rb - ra) / rb;
         c.cab = -0.5 / (ra * rb);
         c.caa = 0.5 * rb / (Da2 * ra);
         c.cbb = 0.5 * ra / (Db2 * rb);
@@ -106,7 +108,7 @@ struct RefAccum {
     int n = 0, q = 0;
     double Lu = 0, viol2 = 0;
     std::vector<double> grad, hess, recW, recC, recG;  // recG: q x n
-    std::vector<double> ga, Ha, gb, Hb, gf;
+    std::vector<double> ga, Ha, gb, Hb, gf, gqv, wa, wb;
 
     void Init(const Problem& pb, const Params& prm, const Matrix& mDist, double P,
               const Matrix& gradP, const Matrix& hessP);

@@ -36,28 +36,8 @@ void AddChain(const ChainTerms& c, int q, const double* g1, const double* d1, co
     }
 }
 
-// The terms of one component's Hessian, weighted by w, into the parts of a HessianSum; the
-// type's variables are [f, f + cnt) (those below q).
-void AddChainToSum(const ChainTerms& c, int f, int cnt, int q, const double* g1, const double* d1,
-                   const double* g2, double w, detail::HessianSum& h) {
-    const int lo = f, hi = std::min(f + cnt, q);
-    h.sI += w * 2.0 * c.GV;
-    h.sV += w * c.GVV;
-    for (int m = lo; m < hi; ++m) {
-        h.diag[m] += w * c.G1 * d1[m];
-        h.withV[m] += w * (c.G1V * g1[m] + c.G2V * g2[m]);
-    }
-    if (c.G11 == 0 && c.G22 == 0 && c.G12 == 0) return;
-    for (int m = lo; m < hi; ++m) {
-        double* row = h.full.data() + static_cast<size_t>(m) * q;
-        for (int l = lo; l < hi; ++l)
-            row[l] += w * (c.G11 * g1[m] * g1[l] + c.G22 * g2[m] * g2[l] +
-                           c.G12 * (g1[m] * g2[l] + g2[m] * g1[l]));
-    }
-}
-
 bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double comps[5],
-                  double* grad, double* hess, detail::HessianSum* hsum, double w);
+                  double* grad, double* hess);
 
 }  // namespace
 
@@ -94,15 +74,118 @@ void HessianSum::AddTo(const Params& prm, double* H) const {
     }
 }
 
+// The same terms as the chain rule of PairEvalImpl, written per type without the work
+// vectors of the whole gradient (a pass adds one such Hessian per pair).
 bool PairHessianInto(const Problem& pb, const Params& prm, int i, int j, double w,
-                     HessianSum& sum) {
-    double comps[5];
-    return PairEvalImpl(pb, prm, i, j, comps, nullptr, nullptr, &sum, w);
+                     HessianSum& h) {
+    const int q = pb.p > 0 ? pb.p - 1 : 0;
+    const double V = prm.V;
+    const double* v = prm.v.data();
+    const double* e = pb.e.data();
+    // Per variable of the type: g1 and g2 (on the stack for the usual few variables).
+    constexpr int kLocal = 32;
+    double b1[kLocal], b2[kLocal];
+    thread_local std::vector<double> v1, v2;
+    for (int t = 0; t < 5; ++t) {
+        const int cnt = pb.count[t];
+        if (cnt == 0 || !pb.data[t]) continue;
+        const double* xi = pb.data[t]->Row(i);
+        const double* xj = pb.data[t]->Row(j);
+        const int f = pb.first[t];
+        const int own = std::max(0, std::min(cnt, q - f));  // the type's free variables
+        double* s1 = b1;
+        double* s2 = b2;
+        if (cnt > kLocal) {
+            v1.resize(cnt);
+            v2.resize(cnt);
+            s1 = v1.data();
+            s2 = v2.data();
+        }
+        for (int hh = 0; hh < cnt; ++hh) s1[hh] = s2[hh] = 0;
+        if (t <= 1) {
+            // C and O: G1 = 1 / V, GV = -A / V^2, G1V = -1 / V^2, GVV = 2 A / V^3.
+            double A = 0;
+            for (int hh = 0; hh < cnt; ++hh) {
+                const int k = f + hh;
+                const double r = (xi[hh] - xj[hh]) / e[k];
+                const double ck = r * r;
+                A += v[k] * v[k] * ck;
+                s1[hh] = ck;
+            }
+            h.sI += w * 2.0 * (-A / (V * V));
+            h.sV += w * (2.0 * A / (V * V * V));
+            for (int hh = 0; hh < own; ++hh) {
+                const int k = f + hh;
+                h.diag[k] += w * (1.0 / V) * (2.0 * s1[hh]);
+                h.withV[k] += w * (-1.0 / (V * V)) * (2.0 * v[k] * s1[hh]);
+            }
+            continue;
+        }
+        double G11 = 0, G22 = 0, G12 = 0, G1V = 0, G2V = 0, GV = 0, GVV = 0;
+        if (t <= 3) {
+            // N and S: (sum over mismatching variables of v_k / e_k)^2 / (K V).
+            const double K = t == 2 ? pb.nN * pb.nN : pb.nS;
+            double a = 0;
+            for (int hh = 0; hh < cnt; ++hh) {
+                const int k = f + hh;
+                if (std::fabs(xi[hh] - xj[hh]) >= 1e-9) {
+                    a += v[k] / e[k];
+                    s1[hh] = 1.0 / e[k];
+                }
+            }
+            GV = -a * a / (K * V * V);
+            G11 = 2.0 / (K * V);
+            G1V = -2.0 * a / (K * V * V);
+            GVV = 2.0 * a * a / (K * V * V * V);
+        } else {
+            // A: as a^2 / Dn^2 with Dn = nA sqrt(V) - b.
+            const double nA = pb.nA;
+            double a = 0, b = 0;
+            for (int hh = 0; hh < cnt; ++hh) {
+                const int k = f + hh;
+                if (std::fabs(xi[hh] - xj[hh]) >= 1e-9) {
+                    a += v[k] / e[k];
+                    s1[hh] = 1.0 / e[k];
+                } else if (std::fabs(xi[hh]) < 1e-9 && std::fabs(xj[hh]) < 1e-9) {
+                    b += v[k] / e[k];
+                    s2[hh] = 1.0 / e[k];
+                }
+            }
+            const double sV = std::sqrt(V);
+            const double den = nA * nA - 2.0 * nA * b / sV + b * b / V;
+            if (std::fabs(den) < 1e-8) return false;
+            const double Dn = nA * sV - b;
+            const double Dn2 = Dn * Dn;
+            const double GD = -2.0 * a * a / (Dn2 * Dn);
+            const double GDD = 6.0 * a * a / (Dn2 * Dn2);
+            const double G1D = -4.0 * a / (Dn2 * Dn);
+            const double DV = nA / (2.0 * sV);
+            const double DVV = -nA / (4.0 * V * sV);
+            G11 = 2.0 / Dn2;
+            GV = GD * DV;
+            G22 = GDD;
+            G2V = -GDD * DV;
+            GVV = GDD * DV * DV + GD * DVV;
+            G12 = -G1D;
+            G1V = G1D * DV;
+        }
+        h.sI += w * 2.0 * GV;
+        h.sV += w * GVV;
+        for (int hh = 0; hh < own; ++hh) {
+            h.withV[f + hh] += w * (G1V * s1[hh] + G2V * s2[hh]);
+            if (s1[hh] == 0 && s2[hh] == 0) continue;
+            double* row = h.full.data() + static_cast<size_t>(f + hh) * q + f;
+            for (int ll = 0; ll < own; ++ll)
+                row[ll] += w * (G11 * s1[hh] * s1[ll] + G22 * s2[hh] * s2[ll] +
+                                G12 * (s1[hh] * s2[ll] + s2[hh] * s1[ll]));
+        }
+    }
+    return true;
 }
 
 bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5], double* grad,
               double* hess) {
-    return PairEvalImpl(pb, prm, i, j, comps, grad, hess, nullptr, 0.0);
+    return PairEvalImpl(pb, prm, i, j, comps, grad, hess);
 }
 
 }  // namespace detail
@@ -110,15 +193,18 @@ bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5
 namespace {
 
 bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double comps[5],
-                  double* grad, double* hess, detail::HessianSum* hsum, double w) {
+                  double* grad, double* hess) {
     const int p = pb.p;
     const int q = p > 0 ? p - 1 : 0;
     for (int t = 0; t < 5; ++t) comps[t] = 0;
     if (grad)
         for (int m = 0; m < q; ++m) grad[m] = 0;
+    // Every component's gradient has a term along the gradient of V (2 v); their
+    // coefficients are summed and the term added once at the end.
+    double gradAlongV = 0;
     if (hess)
         for (int m = 0; m < q * q; ++m) hess[m] = 0;
-    const bool deriv = grad || hess || hsum;
+    const bool deriv = grad || hess;
     const double V = prm.V;
     const double* v = prm.v.data();
     const double* e = pb.e.data();
@@ -130,7 +216,10 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
     double* g2 = deriv ? d1 + q : nullptr;
     double* gV = deriv ? g2 + q : nullptr;
     if (deriv)
-        for (int m = 0; m < q; ++m) gV[m] = 2.0 * v[m];
+        for (int m = 0; m < q; ++m) {
+            gV[m] = 2.0 * v[m];
+            g1[m] = d1[m] = g2[m] = 0;
+        }
 
     for (int t = 0; t < 5; ++t) {
         const int cnt = pb.count[t];
@@ -139,7 +228,10 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
         const double* xi = X.Row(i);
         const double* xj = X.Row(j);
         const int f = pb.first[t];
-        if (deriv)
+        // A type writes only its own variables' entries, and apart from the full Hessian only
+        // those are read: the vectors are cleared once, and again per type for that Hessian.
+        const int lo = hess ? 0 : std::min(f, q), hi = hess ? q : std::min(f + cnt, q);
+        if (hess)
             for (int m = 0; m < q; ++m) g1[m] = d1[m] = g2[m] = 0;
         ChainTerms c;
         if (t <= 1) {
@@ -213,9 +305,14 @@ bool PairEvalImpl(const Problem& pb, const Params& prm, int i, int j, double com
             c.G12 = -G1D;
             c.G1V = G1D * DV;
         }
-        if (grad || hess) AddChain(c, q, g1, d1, g2, gV, grad, hess);
-        if (hsum) AddChainToSum(c, f, cnt, q, g1, d1, g2, w, *hsum);
+        if (grad) {
+            for (int m = lo; m < hi; ++m) grad[m] += c.G1 * g1[m] + c.G2 * g2[m];
+            gradAlongV += c.GV;
+        }
+        if (hess) AddChain(c, q, g1, d1, g2, gV, nullptr, hess);
     }
+    if (grad)
+        for (int m = 0; m < q; ++m) grad[m] += gradAlongV * gV[m];
     return true;
 }
 
@@ -234,10 +331,64 @@ bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix comps[5]
     const int n = pb.n;
     for (int t = 0; t < 5; ++t)
         if (comps[t].Rows() != n || comps[t].Cols() != n) comps[t].Resize(n, n, 0.0);
-    double c[5];
-    for (int j = i + 1; j < n; ++j) {
-        if (!PairComponents(pb, prm, i, j, c)) return false;
-        for (int t = 0; t < 5; ++t) comps[t](i, j) = c[t];
+    if (i + 1 >= n) return true;
+    // The same arithmetic as PairComponents, pair by pair, with the variables in the outer
+    // loop and the pairs (i, j) in the inner one.
+    const double V = prm.V;
+    const double* v = prm.v.data();
+    const double* e = pb.e.data();
+    thread_local std::vector<double> a, b;
+    a.resize(n);
+    b.resize(n);
+    for (int t = 0; t < 5; ++t) {
+        double* out = comps[t].Row(i);
+        const int cnt = pb.count[t];
+        if (cnt == 0 || !pb.data[t]) {
+            for (int j = i + 1; j < n; ++j) out[j] = 0;
+            continue;
+        }
+        const Matrix& X = *pb.data[t];
+        const double* xi = X.Row(i);
+        const int f = pb.first[t];
+        std::fill(a.begin() + i + 1, a.end(), 0.0);
+        std::fill(b.begin() + i + 1, b.end(), 0.0);
+        for (int h = 0; h < cnt; ++h) {
+            const int k = f + h;
+            const double* col = X.Data() + h;
+            const double x = xi[h], ek = e[k], vk = v[k], ve = v[k] / e[k];
+            if (t <= 1) {
+                for (int j = i + 1; j < n; ++j) {
+                    const double r = (x - col[static_cast<size_t>(j) * cnt]) / ek;
+                    const double ck = r * r;
+                    a[j] += vk * vk * ck;
+                }
+            } else if (t <= 3) {
+                for (int j = i + 1; j < n; ++j)
+                    if (std::fabs(x - col[static_cast<size_t>(j) * cnt]) >= 1e-9) a[j] += ve;
+            } else {
+                for (int j = i + 1; j < n; ++j) {
+                    const double y = col[static_cast<size_t>(j) * cnt];
+                    if (std::fabs(x - y) >= 1e-9) {
+                        a[j] += ve;
+                    } else if (std::fabs(x) < 1e-9 && std::fabs(y) < 1e-9) {
+                        b[j] += ve;
+                    }
+                }
+            }
+        }
+        if (t <= 1) {
+            for (int j = i + 1; j < n; ++j) out[j] = a[j] / V;
+        } else if (t <= 3) {
+            const double K = t == 2 ? pb.nN * pb.nN : pb.nS;
+            for (int j = i + 1; j < n; ++j) out[j] = a[j] * a[j] / (K * V);
+        } else {
+            const double nA = pb.nA, sV = std::sqrt(V);
+            for (int j = i + 1; j < n; ++j) {
+                const double den = nA * nA - 2.0 * nA * b[j] / sV + b[j] * b[j] / V;
+                if (std::fabs(den) < 1e-8) return false;
+                out[j] = (a[j] * a[j] / V) / den;
+            }
+        }
     }
     return true;
 }

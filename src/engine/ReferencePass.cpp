@@ -1,5 +1,6 @@
 // The straightforward derivative pass: every violating triple recomputes the gradients and
 // Hessians of its two largest squared distances and adds its own terms.
+#include <algorithm>
 #include <cmath>
 
 #include "engine/Engine.h"
@@ -31,6 +32,9 @@ void RefAccum::Init(const Problem& pb_, const Params& prm_, const Matrix& mDist,
     ga.assign(q, 0.0);
     gb.assign(q, 0.0);
     gf.assign(q, 0.0);
+    gqv.assign(q, 0.0);
+    wa.assign(q, 0.0);
+    wb.assign(q, 0.0);
     Ha.assign(static_cast<size_t>(q) * q, 0.0);
     Hb.assign(static_cast<size_t>(q) * q, 0.0);
 }
@@ -78,19 +82,34 @@ bool RefAccum::RunFirst(int i, EngineError& err) {
             for (double c : comps) Db2 += c;
             const TripleCoef c = TripleCoefficients(Da2, Db2);
             const double qv = c.q;
-            // f = q / P.
+            // With both roots positive, grad q = t (ga / ra - gb / rb), t = ra - rb, and
+            // hess q = t (Ha / ra - Hb / rb) + w w' / 2 - t (ga ga' / ra^3 - gb gb' / rb^3) / 2
+            // with w = ga / ra - gb / rb: the differences are taken before the products, so
+            // two large and close distances keep their digits.
+            const bool grouped = Da2 > 0 && Db2 > 0;
+            const double ra = std::sqrt(std::max(Da2, 0.0)), rb = std::sqrt(std::max(Db2, 0.0));
+            const double t = ra - rb;
             for (int m = 0; m < q; ++m) {
-                const double gq = c.ca * ga[m] + c.cb * gb[m];
-                gf[m] = gq / P - qv / (P * P) * gP[m];
+                wa[m] = grouped ? ga[m] / ra : 0.0;
+                wb[m] = grouped ? gb[m] / rb : 0.0;
+                gqv[m] = grouped ? t * (wa[m] - wb[m]) : c.ca * ga[m] + c.cb * gb[m];
             }
+            // f = q / P.
+            for (int m = 0; m < q; ++m) gf[m] = gqv[m] / P - qv / (P * P) * gP[m];
             for (int m = 0; m < q; ++m) {
-                const double gqm = c.ca * ga[m] + c.cb * gb[m];
+                const double gqm = gqv[m];
                 for (int l = 0; l < q; ++l) {
                     const size_t x = static_cast<size_t>(m) * q + l;
-                    const double gql = c.ca * ga[l] + c.cb * gb[l];
-                    const double hq = c.ca * Ha[x] + c.cb * Hb[x] +
-                                      c.cab * (ga[m] * gb[l] + gb[m] * ga[l]) +
-                                      c.caa * ga[m] * ga[l] + c.cbb * gb[m] * gb[l];
+                    const double gql = gqv[l];
+                    double hq;
+                    if (grouped) {
+                        hq = t * (Ha[x] / ra - Hb[x] / rb) +
+                             0.5 * (wa[m] - wb[m]) * (wa[l] - wb[l]) -
+                             0.5 * t * (wa[m] * wa[l] / ra - wb[m] * wb[l] / rb);
+                    } else {
+                        hq = c.ca * Ha[x] + c.cb * Hb[x] + c.cab * (ga[m] * gb[l] + gb[m] * ga[l]) +
+                             c.caa * ga[m] * ga[l] + c.cbb * gb[m] * gb[l];
+                    }
                     const double hf = hq / P - (gqm * gP[l] + gP[m] * gql) / (P * P) -
                                       qv / (P * P) * hP[x] + 2.0 * qv / (P * P * P) * gP[m] * gP[l];
                     hess[x] += sw * hf;

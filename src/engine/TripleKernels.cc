@@ -72,6 +72,7 @@ inline Vm Or(Vm a, Vm b) { return a | b; }
 #endif
 inline double Max(double a, double b) { return a > b ? a : b; }
 inline Vd Max(Vd a, Vd b) { return a > b ? a : b; }
+inline Vd Min(Vd a, Vd b) { return a < b ? a : b; }
 // Lanes added in order: the same sum whatever the compiler does around it.
 inline double Sum(double x) { return x; }
 inline double Sum(Vd x) {
@@ -84,33 +85,45 @@ template <class T>
 using MaskOf = decltype(Lt(T{}, T{}));
 
 // Violates and Smallest in lanes (the same answers): the violation and which of ij (e0),
-// ik (e1), jk (e2) first agrees with the smallest distance within 1e-8.
+// ik (e1), jk (e2) first agrees with the smallest distance within 1e-8 (f0, f1, f2: each
+// one's agreement on its own).
 template <class T>
 struct Class {
-    MaskOf<T> viol, e0, e1, e2;
+    MaskOf<T> viol, e0, e1, e2, f0, f1, f2;
 };
+inline double Min(double a, double b) { return a < b ? a : b; }
+// A triple violates when its largest distance exceeds the larger of the other two by more
+// than 1e-8. Only a single largest can, and the larger of the other two is then the median,
+// so the test is median + 1e-8 < largest (the same sum and comparison as the definition).
+template <class T>
+ZELK_HOT MaskOf<T> ViolatesMx(T d1, T d2, T d3, T& mx) {
+    const T eps = T{} + 1e-8;
+    const T hi = Max(d1, d2), lo = Min(d1, d2);
+    mx = Max(hi, d3);
+    const T med = Max(lo, Min(hi, d3));
+    return Lt(med + eps, mx);
+}
 template <class T>
 ZELK_HOT Class<T> Classify(T d1, T d2, T d3) {
     const T eps = T{} + 1e-8;
-    const T mij = Max(d2, d3), mik = Max(d1, d3), mjk = Max(d1, d2);
-    const T mx = Max(mij, d1);
+    T mx;
+    Class<T> c;
+    c.viol = ViolatesMx(d1, d2, d3, mx);
     const T m0 = mx - d1, m1 = mx - d2, m2 = mx - d3;
     const T top = Max(Max(m0, m1), m2);
     // top is the largest m, so top - m is never negative: |top - m| < eps is top - m < eps.
-    const auto f0 = Lt(top - m0, eps);
-    const auto f1 = Lt(top - m1, eps);
-    const auto f2 = Lt(top - m2, eps);
-    Class<T> c;
-    c.e0 = f0;
-    c.e1 = And(Not(f0), f1);
-    c.e2 = And(And(Not(f0), Not(f1)), f2);
-    c.viol = Or(Or(Lt(mij + eps, d1), Lt(mik + eps, d2)), Lt(mjk + eps, d3));
+    c.f0 = Lt(top - m0, eps);
+    c.f1 = Lt(top - m1, eps);
+    c.f2 = Lt(top - m2, eps);
+    c.e0 = c.f0;
+    c.e1 = And(Not(c.f0), c.f1);
+    c.e2 = And(And(Not(c.f0), Not(c.f1)), c.f2);
     return c;
 }
 template <class T>
 ZELK_HOT MaskOf<T> Violates(T d1, T d2, T d3) {
-    const T eps = T{} + 1e-8;
-    return Or(Or(Lt(Max(d2, d3) + eps, d1), Lt(Max(d1, d3) + eps, d2)), Lt(Max(d1, d2) + eps, d3));
+    T mx;
+    return ViolatesMx(d1, d2, d3, mx);
 }
 
 // The coefficients of one triple's term.
@@ -129,7 +142,9 @@ ZELK_HOT Terms<T> TripleTerms(T d1, T d2, T d3, T R1, T I1, T R2, T I2, T R3, T 
     // Smallest ij: (a, b) = (ik, jk); ik: (ij, jk); jk: (ij, ik).
     const T ra = Sel(c.e0, R2, R1), ia = Sel(c.e0, I2, I1);
     const T rb = Sel(c.e2, R2, R3), ib = Sel(c.e2, I2, I3);
-    const T ca = vw * (one - rb * ia), cb = vw * (one - ra * ib);
+    // (ra - rb) / ra rather than 1 - rb / ra: large and close distances keep their digits.
+    const T t = vw * (ra - rb);
+    const T ca = t * ia, cb = -t * ib;
     const T h = vw * 0.5;
     const T caa = h * rb * (ia * ia * ia);
     const T cbb = h * ra * (ib * ib * ib);
@@ -156,9 +171,9 @@ ZELK_HOT Terms<T> TripleTerms(T d1, T d2, T d3, T R1, T I1, T R2, T I2, T R3, T 
 Terms<double> CarefulTerms(const PassData& d, int i, int j, int k, double sw) {
     const size_t ij = d.At(i, j, 0), ik = d.At(i, k, 0), jk = d.At(j, k, 0);
     const double* x = d.data.data();
-    const double d1 = x[ij], d2 = x[ik], d3 = x[jk];
     const double R1 = x[ij + kRoot * kBlock], R2 = x[ik + kRoot * kBlock],
                  R3 = x[jk + kRoot * kBlock];
+    const double d1 = R1, d2 = R2, d3 = R3;
     Terms<double> r = TripleTerms<double>(d1, d2, d3, R1, x[ij + kInvRoot * kBlock], R2,
                                           x[ik + kInvRoot * kBlock], R3, x[jk + kInvRoot * kBlock],
                                           sw, true);
@@ -216,16 +231,15 @@ constexpr double kBadUnit = 67108864.0;  // 2^26
 // cross terms of (i, k) with (j, k) (kept on (i, k)), the terms opposite j and i. (The terms
 // opposite k wait for the whole row of first records: see RecordsK.)
 template <int Q, int M0, int M1>
-ZELK_HOT void VectorStep(double* pim, const double* pj, Vd kA, Vd kB, Vd kC, Vd cik, Vd cjk,
-                         PairAcc<Q>& a) {
-    const double* pi = pim;
+ZELK_HOT void VectorStep(const double* pi, const double* pj, double* pu, Vd kA, Vd kB, Vd kC,
+                         Vd cik, Vd cjk, PairAcc<Q>& a) {
 #pragma GCC unroll 16
     for (int m = M0; m < M1; ++m) {
         const Vd x = Load(pi + (kGrad + m) * kBlock), y = Load(pj + (kGrad + m) * kBlock);
         a.accU[m] += kA * x + kB * y;
         a.accJ[m] += cik * x;
         a.accI[m] += cjk * y;
-        double* u = pim + (kGrad + Q + m) * kBlock;
+        double* u = pu + m * kBlock;
         Store(u, Load(u) + kC * y);
     }
 }
@@ -236,17 +250,18 @@ ZELK_HOT void VectorStep(double* pim, const double* pj, Vd kA, Vd kB, Vd kC, Vd 
 // components at a time keep the sums in registers). Careful: some root is 0.
 template <int Q, int M1, bool Careful>
 ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, double* pjm,
-                        double* __restrict pr, double* __restrict coef, double* __restrict cijOut,
-                        double d1, double R1, double I1, double sij, PairAcc<Q>& a) {
+                        double* pu, double* __restrict pr, double* __restrict coef,
+                        double* __restrict cijOut, double d1, double R1, double I1, double sij,
+                        PairAcc<Q>& a) {
     const double* pi = pim;
     const double* pj = pjm;
     static const double kIota[8] = {0, 1, 2, 3, 4, 5, 6, 7};
     const Vd kv = Splat(static_cast<double>(k0)) + Load(kIota);  // the lanes' columns
     const Vm valid = And(Lt(Splat(j), kv), Lt(kv, Splat(d.n)));
     const Vd sw = Sel(valid, sij * Load(d.s.data() + k0), Vd{});
-    Terms<Vd> r = TripleTerms<Vd>(Splat(d1), Load(pi + kDist * kBlock), Load(pj + kDist * kBlock),
-                                  Splat(R1), Splat(I1), Load(pi + kRoot * kBlock),
-                                  Load(pi + kInvRoot * kBlock), Load(pj + kRoot * kBlock),
+    const Vd R2 = Load(pi + kRoot * kBlock), R3 = Load(pj + kRoot * kBlock);
+    Terms<Vd> r = TripleTerms<Vd>(Splat(d1), R2, R3, Splat(R1), Splat(I1), R2,
+                                  Load(pi + kInvRoot * kBlock), R3,
                                   Load(pj + kInvRoot * kBlock), sw, valid);
     if constexpr (Careful) {
         if (AnyLane(r.zero)) Patch(r, d, i, j, k0, sw);
@@ -270,7 +285,7 @@ ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, do
         Store(coef + 3 * kBlock, r.cik);
         Store(coef + 4 * kBlock, r.cjk);
     }
-    VectorStep<Q, 0, M1>(pim, pj, r.kA, r.kB, r.kC, r.cik, r.cjk, a);
+    VectorStep<Q, 0, M1>(pi, pj, pu, r.kA, r.kB, r.kC, r.cik, r.cjk, a);
 }
 
 constexpr int kGroup = 4;  // gradient components per sweep of a run
@@ -279,30 +294,32 @@ constexpr int kCoefs = 5;  // coefficients kept per block for the later sweeps
 // The sweeps of a run (blocks B0..B1 of rows i and j) after the first: components [M0, M1)
 // from the stored coefficients.
 template <int Q, int M0, int M1>
-ZELK_HOT void LaterSweeps(PassData& d, int i, int j, int B0, int B1, const double* coef,
+ZELK_HOT void LaterSweeps(PassData& d, int i, int j, int b, int B0, int B1, const double* coef,
                           PairAcc<Q>& a) {
-    constexpr int F = kGrad + 2 * Q;
+    constexpr int F = kGrad + Q;
     double* base = d.data.data();
-    double* pi = base + d.Block(i, B0);
-    double* pj = base + d.Block(j, B0);
+    const double* pi = base + d.Block(i, B0);
+    const double* pj = base + d.Block(j, B0);
+    double* pu = d.U.data() + d.UBlock(b, B0);
     for (int B = B0; B <= B1; ++B) {
         const double* c = coef + static_cast<size_t>(B - B0) * kCoefs * kBlock;
         for (int h = 0; h < kBlock; h += kLanes)
-            VectorStep<Q, M0, M1>(pi + h, pj + h, Load(c + h), Load(c + kBlock + h),
+            VectorStep<Q, M0, M1>(pi + h, pj + h, pu + h, Load(c + h), Load(c + kBlock + h),
                                   Load(c + 2 * kBlock + h), Load(c + 3 * kBlock + h),
                                   Load(c + 4 * kBlock + h), a);
         pi += F * kBlock;
         pj += F * kBlock;
+        pu += Q * kBlock;
     }
     if constexpr (M1 < Q)
-        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, B0, B1, coef, a);
+        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, b, B0, B1, coef, a);
 }
 
 // One pair (i, j) with its run of k in [kb, k1): Q gradient components (Q >= 1). False when
 // a violating triple has no smallest distance.
 template <int Q, bool Careful>
 bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice, double* cijRow) {
-    constexpr int F = kGrad + 2 * Q, FR = 1 + Q, M1 = kGroup < Q ? kGroup : Q;
+    constexpr int F = kGrad + Q, FR = 1 + Q, M1 = kGroup < Q ? kGroup : Q;
     const double* x = d.data.data();
     const size_t ij = d.At(i, j, 0);
     PairAcc<Q> a;
@@ -314,27 +331,29 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
         coefBuf.resize(static_cast<size_t>(d.blocks) * kCoefs * kBlock);
     double* coef = coefBuf.data();
     {
-        const double d1 = x[ij], R1 = x[ij + kRoot * kBlock], I1 = x[ij + kInvRoot * kBlock];
+        const double R1 = x[ij + kRoot * kBlock], d1 = R1, I1 = x[ij + kInvRoot * kBlock];
         const double sij = d.s[i] * d.s[j];
         double* base = d.data.data();
         double* pi = base + d.Block(i, B0);
         double* pj = base + d.Block(j, B0);
+        double* pu = d.U.data() + d.UBlock(b, B0);
         double* pr = slice.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
         double* c = coef;
         double* co = cijRow;
         for (int B = B0; B <= B1; ++B) {
             for (int h = 0; h < kBlock; h += kLanes)
-                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, pi + h, pj + h, pr + h, c + h,
-                                          co + h, d1, R1, I1, sij, a);
+                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, pi + h, pj + h, pu + h, pr + h,
+                                          c + h, co + h, d1, R1, I1, sij, a);
             pi += F * kBlock;
             pj += F * kBlock;
+            pu += Q * kBlock;
             pr += FR * kBlock;
             co += kBlock;
             if (M1 < Q) c += kCoefs * kBlock;
         }
     }
     if constexpr (M1 < Q)
-        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, B0, B1, coef, a);
+        LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, b, B0, B1, coef, a);
     const int n = d.n;
     slice.lamP[static_cast<size_t>(b) * n + j] += Sum(a.lam);
     slice.betP[static_cast<size_t>(b) * n + j] += Sum(a.bet);
@@ -361,10 +380,11 @@ void RecordsK(PassData& d, SliceState& slice, int i0, int iEnd, int j, int B0, i
               const double* cij) {
     constexpr int FR = 1 + Q;
     const int rows = iEnd - i0, width = (B1 - B0 + 1) * kBlock;
-    double g[16][Q];
+    // The gradients already in all lanes: the products then read them straight from memory.
+    Vd g[16][Q];
     for (int r = 0; r < rows; ++r) {
         const size_t ij = d.At(i0 + r, j, 0);
-        for (int m = 0; m < Q; ++m) g[r][m] = d.data[ij + (kGrad + m) * kBlock];
+        for (int m = 0; m < Q; ++m) g[r][m] = Splat(d.data[ij + (kGrad + m) * kBlock]);
     }
     double* pr = slice.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
     for (int B = B0; B <= B1; ++B) {
@@ -429,7 +449,7 @@ bool RunSliceWide(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice
                     acc[m] += r.kA * gx + r.kB * gy;
                     acc[q + m] += r.cik * gx;
                     acc[2 * q + m] += r.cjk * gy;
-                    x[d.At(i, k, kGrad + q + m)] += r.kC * gy;
+                    d.U[d.UBlock(b, k / kBlock) + static_cast<size_t>(m) * kBlock + k % kBlock] += r.kC * gy;
                     slice.recs[slice.Rec(k, 1 + m)] += r.cij * g[m];
                 }
             }
@@ -511,33 +531,45 @@ void ClassifyFirst(const double* dist, const double* s, int n, int i, double& we
 }
 
 // s q of one triple when it violates, 0 when not, NaN when it has no smallest distance.
-template <class T>
+// Finite: all distances are finite, and then some distance always agrees with the smallest.
+template <bool Finite, class T>
 ZELK_HOT T LossTerm(T dij, T dik, T djk, T sw) {
-    const Class<T> c = Classify(dij, dik, djk);
+    const T eps = T{} + 1e-8;
+    T mx;
+    const auto viol = ViolatesMx(dij, dik, djk, mx);
+    const T m0 = mx - dij, m1 = mx - dik, m2 = mx - djk;
+    const T top = Max(Max(m0, m1), m2);
+    const auto f0 = Lt(top - m0, eps), f1 = Lt(top - m1, eps);
     // Smallest ij: (ik, jk); ik: (ij, jk); jk: (ij, ik).
-    const T da = Sel(c.e0, dik, dij);
-    const T db = Sel(Or(c.e0, c.e1), djk, dik);
+    const T da = Sel(f0, dik, dij);
+    const T db = Sel(Or(f0, f1), djk, dik);
     T term = sw * (da - db) * (da - db);
-    term = Sel(Or(Or(c.e0, c.e1), c.e2), term, T{} + std::numeric_limits<double>::quiet_NaN());
-    return Sel(c.viol, term, T{});
+    if constexpr (!Finite) {
+        const auto f2 = Lt(top - m2, eps);
+        term = Sel(Or(Or(f0, f1), f2), term, T{} + std::numeric_limits<double>::quiet_NaN());
+    }
+    return Sel(viol, term, T{});
 }
 
-double LossFirst(const double* dist, const double* s, int n, int i) {
-    const double* di = dist + static_cast<size_t>(i) * n;
+template <bool Finite>
+double LossFirstT(const double* dist, int stride, const double* s, int n, int i) {
+    const double* di = dist + static_cast<size_t>(i) * stride;
     double sum = 0;
     for (int j = i + 1; j < n - 1; ++j) {
-        const double* dj = dist + static_cast<size_t>(j) * n;
-        const double dij = di[j];
-        const double sij = s[i] * s[j];
+        const double* dj = dist + static_cast<size_t>(j) * stride;
+        const Vd dij = Splat(di[j]);
+        const Vd sij = Splat(s[i] * s[j]);
         Vd acc{};
-        const int k0 = j + 1, kV = k0 + (n - k0) / kLanes * kLanes;
-        for (int k = k0; k < kV; k += kLanes)
-            acc += LossTerm(Splat(dij), Load(di + k), Load(dj + k), Splat(sij) * Load(s + k));
-        double row = Sum(acc);
-        for (int k = kV; k < n; ++k) row += LossTerm(dij, di[k], dj[k], sij * s[k]);
-        sum += row;
+        // Lanes past n read the zero padding: weight 0, so they add exactly 0.
+        for (int k = j + 1; k < n; k += kLanes)
+            acc += LossTerm<Finite>(dij, Load(di + k), Load(dj + k), sij * Load(s + k));
+        sum += Sum(acc);
     }
     return sum;
+}
+
+double LossFirst(const double* dist, int stride, const double* s, int n, int i, bool finite) {
+    return finite ? LossFirstT<true>(dist, stride, s, n, i) : LossFirstT<false>(dist, stride, s, n, i);
 }
 
 }  // namespace

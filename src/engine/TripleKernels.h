@@ -18,9 +18,12 @@ namespace detail {
 
 // Pair data of the derivative pass, the upper triangle by rows in blocks of kBlock
 // columns: block b of row r holds, for the columns c = kBlock b .. kBlock b + kBlock - 1, the
-// fields dist, R, I, lam, bet, G_0..G_{q-1}, U_0..U_{q-1}, each as kBlock doubles. Row r
-// stores its blocks from the one of column r + 1 on; the columns of those blocks outside
-// the triangle (c <= r, c >= n) are padding and stay 0.
+// fields R (the distance), I = 1 / R (0 when R is), lam, bet, G_0..G_{q-1}, each as kBlock
+// doubles. Row r stores its blocks
+// from the one of column r + 1 on; the columns of those blocks outside the triangle (c <= r,
+// c >= n) are padding and stay 0. The cross terms U_0..U_{q-1} of a pair (i, c) are complete
+// once the chunk of first records holding i has run: they live in a buffer of the chunk's
+// rows only, in the same blocks, and are folded into the Hessian at the chunk's end.
 constexpr int kBlock = 8;
 
 // A vector whose storage starts on a cache line (a block's fields then never straddle two
@@ -60,11 +63,11 @@ struct LineAllocator {
 template <class T>
 using LineVector = std::vector<T, LineAllocator<T>>;
 
-enum Field { kDist = 0, kRoot = 1, kInvRoot = 2, kLam = 3, kBet = 4, kGrad = 5 };
+enum Field { kRoot = 0, kInvRoot = 1, kLam = 2, kBet = 3, kGrad = 4 };
 
 struct PassData {
     int n = 0, q = 0;
-    int fields = 0;       // 5 + 2 q
+    int fields = 0;       // 4 + q
     int blocks = 0;       // blocks of a whole row
     LineVector<double> s;  // sample weights, padded with 0 to blocks * kBlock
     std::vector<size_t> rowOff;
@@ -72,7 +75,7 @@ struct PassData {
     bool anyZeroRoot = false;  // some pair's root is 0 (its triples need the careful terms)
 
     int FirstBlock(int r) const { return (r + 1) / kBlock; }
-    // Index of field f (kGrad + m for G_m, kGrad + q + m for U_m) of the pair (r, c), c > r.
+    // Index of field f (kGrad + m for G_m) of the pair (r, c), c > r.
     size_t At(int r, int c, int f) const {
         return rowOff[r] + (static_cast<size_t>(c / kBlock - FirstBlock(r)) * fields + f) * kBlock +
                c % kBlock;
@@ -82,6 +85,11 @@ struct PassData {
         return rowOff[r] + static_cast<size_t>(b - FirstBlock(r)) * fields * kBlock;
     }
     void Layout(int n, int q);
+
+    // Cross terms of the current chunk's rows: row b (first record i0 + b), block B of all
+    // columns, U_0..U_{q-1} as kBlock doubles each.
+    std::vector<double, LineAllocator<double>> U;
+    size_t UBlock(int b, int B) const { return (static_cast<size_t>(b) * blocks + B) * q * kBlock; }
 };
 
 // What one slice of the triple loop writes besides the columns it owns (see DerivativePass):
@@ -114,8 +122,10 @@ struct KernelTable {
     void (*classifyFirst)(const double* dist, const double* s, int n, int i, double& weight,
                           double& violWeight, double& violCount);
     // Sum of s_i s_j s_k q over the violating triples with first record i; NaN when one
-    // has no smallest distance.
-    double (*lossFirst)(const double* dist, const double* s, int n, int i);
+    // has no smallest distance. dist: rows of `stride` doubles (a multiple of kBlock), the
+    // distances of row r in columns r + 1 .. n - 1 and 0 from column n on; s: n weights,
+    // then 0 up to the stride; finite: every distance is finite.
+    double (*lossFirst)(const double* dist, int stride, const double* s, int n, int i, bool finite);
 };
 
 // The kernels in use.

@@ -9,6 +9,7 @@
 #include "engine/Engine.h"
 #include "engine/Parallel.h"
 #include "engine/EngineTestData.h"
+#include "engine/TripleKernels.h"
 
 using namespace zelk;
 
@@ -235,4 +236,44 @@ TEST(Derivatives, ClassificationAndSurfaceLossDoNotDependOnTheThreadCount) {
         EXPECT_EQ(lo.Lu, L1);
     }
     SetEngineThreads(0);
+}
+
+// A nominal multiplier of 1e-6 (the range as the preparation scales it) makes most distances
+// large while a violating triple's two largest distances differ only in their small
+// continuous part: the gradient of every pass and kernel must still agree with the loss's
+// finite differences, and so must the straightforward pass's Hessian.
+TEST(Derivatives, GradientStaysExactWhenTheTwoLargestDistancesAreLargeAndClose) {
+    const int counts[5] = {2, 2, 1, 0, 1};
+    OwnedProblem o = RandomProblem(14, counts, true, 21);
+    o.pb.e[o.pb.first[kTypeN]] = 2e-6;  // codes 0 to 2: range 2 times 1e-6
+    const RealList v = {0.9, 1.2, 0.8, 1.1, 0.95};
+    const int q = 5;
+    // Fourth-order central differences of the straightforward pass (the step's own error
+    // stays far below 1e-6).
+    std::vector<double> fdGrad(q), fdHess(q * q);
+    for (int m = 0; m < q; ++m) {
+        const double h = 1e-4 * v[m];
+        Full at[4];
+        const double steps[4] = {h, -h, 2 * h, -2 * h};
+        for (int x = 0; x < 4; ++x) {
+            RealList vx = v;
+            vx[m] += steps[x];
+            at[x] = Evaluate(o.pb, vx, true);
+        }
+        fdGrad[m] = (8 * (at[0].out.dLu - at[1].out.dLu) - (at[2].out.dLu - at[3].out.dLu)) / (12 * h);
+        for (int l = 0; l < q; ++l)
+            fdHess[l * q + m] = (8 * (at[0].out.mGradV(l, 0) - at[1].out.mGradV(l, 0)) -
+                                 (at[2].out.mGradV(l, 0) - at[3].out.mGradV(l, 0))) / (12 * h);
+    }
+    const Full ref = Evaluate(o.pb, v, true);
+    for (int m = 0; m < q; ++m) {
+        EXPECT_LT(RelErr(ref.out.mGradV(m, 0), fdGrad[m]), 1e-6) << m;
+        for (int l = 0; l < q; ++l) EXPECT_LT(RelErr(ref.out.mHessV(l, m), fdHess[l * q + m]), 1e-6) << l << "," << m;
+    }
+    for (int level : {0, 1, 2}) {
+        detail::SetKernelLevel(level);
+        const Full fast = Evaluate(o.pb, v, false);
+        for (int m = 0; m < q; ++m) EXPECT_LT(RelErr(fast.out.mGradV(m, 0), fdGrad[m]), 1e-6) << level << " " << m;
+    }
+    detail::SetKernelLevel(2);
 }

@@ -216,3 +216,43 @@ TEST(TripleKernels, SlicesSideBySideGiveTheSameBitsForAnyThreadCount) {
     SetEngineThreads(0);
 }
 
+
+// The loss alone of every kernel against the scalar definition (ties from duplicate
+// records included); an infinite distance leaves a violating triple without a smallest
+// distance, so the loss is not a number.
+TEST(TripleKernels, LossAloneMatchesTheDefinition) {
+    const int mixed[5] = {2, 1, 1, 0, 1};
+    OwnedProblem o = RandomProblem(37, mixed, true, 6);
+    AddDuplicates(o);
+    const RealList w = Weights(o.pb.p);
+    const Params prm = ParamsFromWeights(w);
+    Matrix comps[5];
+    for (int i = 0; i + 1 < 37; ++i) ASSERT_TRUE(ComputePairRow(o.pb, prm, i, comps));
+    Matrix d;
+    DistFailure df;
+    BuildDistMatrix(comps, 37, d, df);
+    double sum = 0;
+    for (int i = 0; i < 37; ++i)
+        for (int j = i + 1; j < 37; ++j)
+            for (int k = j + 1; k < 37; ++k) {
+                const double dij = d(i, j), dik = d(i, k), djk = d(j, k);
+                if (!detail::Violates(dij, dik, djk)) continue;
+                const int sm = detail::Smallest(dij, dik, djk);
+                const double a = sm == 0 ? dik : dij, b = sm == 2 ? dik : djk;
+                sum += o.pb.s[i] * o.pb.s[j] * o.pb.s[k] * (a - b) * (a - b);
+            }
+    double prod = 1;
+    for (double x : w) prod *= x;
+    const double expected = sum / std::pow(prod, o.pb.penaltyPow);
+    for (int level : {0, 1, 2}) {
+        Level restore{level};
+        detail::SetKernelLevel(level);
+        LossOnly lo;
+        EvaluateLossOnly(o.pb, w, false, lo);
+        EXPECT_LT(RelErr(lo.Lu, expected), 1e-12) << detail::Kernels().name;
+        OwnedProblem big = RandomProblem(37, mixed, true, 6);  // no two records alike
+        big.pb.e[0] = 1e-300;  // the squares of the first variable overflow
+        EvaluateLossOnly(big.pb, w, false, lo);
+        EXPECT_TRUE(std::isnan(lo.Lu)) << detail::Kernels().name;
+    }
+}
