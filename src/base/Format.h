@@ -10,6 +10,8 @@ std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // "%12.8f".
 std::string Real12(double v);
+// The same appended to out.
+void AppendReal12(std::string& out, double v);
 // Column name right-aligned in 12 characters, cut to 12 when longer.
 std::string FitRight12(const std::string& s);
 // Row label left-aligned in 12 characters, cut to 12 when longer.

@@ -1,4 +1,4 @@
-// The weighted distance matrix from the five component matrices, and the classification
+// The weighted distance matrix from the squared distances, and the classification
 // of all record triples against the ultrametric inequality.
 #include <algorithm>
 #include <cmath>
@@ -11,21 +11,9 @@
 
 namespace zelk {
 
-void BuildDistMatrix(const Matrix comps[5], int n, Matrix& mDist, DistFailure& failure) {
+void BuildDistMatrix(int n, Matrix& mDist, DistFailure& failure) {
     failure = DistFailure();
-    // The storage of the last matrix of this size is kept: every element is written below.
-    if (mDist.Rows() != n || mDist.Cols() != n) mDist = Matrix(n, n, 0.0, mDist.Name());
     if (n <= 0) return;
-    // The sum of the components in type order (an absent type adds 0), row by row.
-    ParallelFor(0, n, [&](int r) {
-        double* d = mDist.Data() + static_cast<size_t>(r) * n;
-        for (int x = 0; x < n; ++x) d[x] = 0.0;
-        for (int t = 0; t < 5; ++t) {
-            if (comps[t].Rows() != n || comps[t].Cols() != n) continue;
-            const double* c = comps[t].Data() + static_cast<size_t>(r) * n;
-            for (int x = 0; x < n; ++x) d[x] += c[x];
-        }
-    });
     for (int i = 0; i < n; ++i)
         if (!(std::fabs(mDist(i, i)) <= 1e-8)) {
             failure.kind = 1;

@@ -76,17 +76,19 @@ extern const char* const kDivideByZeroA;  // "Fatal error: Divide by zero in typ
 // (reference, exact). False on the type-A divide by zero.
 bool PairDerivatives(const Problem& pb, const Params& prm, int i, int j, double* grad, double* hess);
 
-// Components of the pairs (i, j), j > i, of one row, into the five n x n matrices.
-// False on the type-A divide by zero.
-bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix comps[5]);
+// The squared distances D^2(i, j), j > i, of one row (the five components added in type
+// order) into row i of the n x n matrix d2, with 0 on the diagonal; the lower triangle is
+// left alone. False on the type-A divide by zero.
+bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix& d2);
 
-// mDist from the five component matrices (checks, mirror, square root).
+// mDist in place from the squared distances of its upper triangle: the checks of the
+// diagonal and of negative entries, the square roots, and the mirror.
 struct DistFailure {
     int kind = 0;  // 0 none, 1 diagonal not 0, 2 negative entry
     int i = 0, j = 0;
     double value = 0;
 };
-void BuildDistMatrix(const Matrix comps[5], int n, Matrix& mDist, DistFailure& failure);
+void BuildDistMatrix(int n, Matrix& mDist, DistFailure& failure);
 // "Fatal error #2007.10.27.1" / "Fatal error #2007.10.27.2" for the optimiser.
 std::string DistFailureText(const DistFailure& f);
 

@@ -10,11 +10,6 @@ namespace zelk {
 
 namespace {
 
-Matrix* Components(LossState& l, int t) {
-    Matrix* m[] = {&l.mDistC, &l.mDistO, &l.mDistN, &l.mDistS, &l.mDistA};
-    return m[t];
-}
-
 // The per-record gradient sums become means over each record's triples.
 void RecordMeans(LossState& l) {
     const int n = l.adRecTripleWeight.Cols();
@@ -41,13 +36,10 @@ void Evaluator::Begin(const Problem& pb, const Params& prm, LossState& out, Pass
     m_triplesDone = 0;
     m_noTriples = false;
     const int n = pb.n;
-    // The pair rows overwrite every pair of the components; their storage is kept from one
-    // evaluation to the next (the triangle below the diagonal stays 0).
-    for (int t = 0; t < 5; ++t) {
-        Matrix& c = *Components(out, t);
-        if (c.Rows() != n || c.Cols() != n) c = Matrix(n, n, 0.0);
-    }
-    out.mDist = Matrix(n, n, 0.0);
+    // The pair rows overwrite the upper triangle and the distance stage the lower one, so the
+    // storage of the last evaluation of this size is kept; only its diagonal is cleared.
+    if (out.mDist.Rows() != n || out.mDist.Cols() != n) out.mDist = Matrix(n, n, 0.0);
+    for (int i = 0; i < n; ++i) out.mDist(i, i) = 0;
     m_stage = EvalStage::Pairs;
 }
 
@@ -55,8 +47,6 @@ bool Evaluator::Pairs(const StepBudget& budget, EngineError& err) {
     const Problem& pb = *m_pb;
     LossState& l = *m_out;
     const int n = pb.n;
-    Matrix comps[5];
-    for (int t = 0; t < 5; ++t) comps[t] = std::move(*Components(l, t));
     bool ok = true;
     int done = 0;
     // Rows side by side, a few per core at a time (each writes only its own row); one row
@@ -65,7 +55,7 @@ bool Evaluator::Pairs(const StepBudget& budget, EngineError& err) {
     std::vector<unsigned char> bad(static_cast<size_t>(batch), 0);
     while (m_nextRow < n - 1 && budget.More(done)) {
         const int r0 = m_nextRow, r1 = std::min(n - 1, r0 + batch);
-        ParallelFor(r0, r1, [&](int i) { bad[i - r0] = ComputePairRow(pb, m_prm, i, comps) ? 0 : 1; });
+        ParallelFor(r0, r1, [&](int i) { bad[i - r0] = ComputePairRow(pb, m_prm, i, l.mDist) ? 0 : 1; });
         for (int i = r0; i < r1; ++i) {
             if (bad[i - r0]) {
                 ok = false;  // the rows before the failing one are done
@@ -76,7 +66,6 @@ bool Evaluator::Pairs(const StepBudget& budget, EngineError& err) {
         }
         if (!ok) break;
     }
-    for (int t = 0; t < 5; ++t) *Components(l, t) = std::move(comps[t]);
     if (!ok) {
         err.Fail(kDivideByZeroA);
         return false;
@@ -130,11 +119,8 @@ bool Evaluator::Step(const StepBudget& budget, EngineError& err) {
         case EvalStage::Pairs:
             return Pairs(budget, err);
         case EvalStage::Distances: {
-            Matrix comps[5];
-            for (int t = 0; t < 5; ++t) comps[t] = std::move(*Components(l, t));
             DistFailure failure;
-            BuildDistMatrix(comps, n, l.mDist, failure);
-            for (int t = 0; t < 5; ++t) *Components(l, t) = std::move(comps[t]);
+            BuildDistMatrix(n, l.mDist, failure);
             if (failure.kind != 0) {
                 err.Fail(DistFailureText(failure));
                 return false;

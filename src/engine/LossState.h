@@ -7,8 +7,9 @@ namespace zelk {
 
 // Quantities of one evaluation of the loss and its derivatives.
 struct LossState {
-    Matrix mDistC, mDistO, mDistN, mDistS, mDistA;  // n x n, i < j written
-    Matrix mDist;                                   // n x n weighted distances
+    // n x n weighted distances: the pair rows write the squared distances into the upper
+    // triangle, the distance stage takes their roots and mirrors them.
+    Matrix mDist;
     double dLu = 0;
     Matrix mGradV;  // (p-1) x 1
     Matrix mHessV;  // (p-1) x (p-1)

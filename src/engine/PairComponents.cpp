@@ -327,10 +327,14 @@ bool PairDerivatives(const Problem& pb, const Params& prm, int i, int j, double*
     return detail::PairEval(pb, prm, i, j, comps, grad, hess);
 }
 
-bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix comps[5]) {
+bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix& d2) {
     const int n = pb.n;
-    for (int t = 0; t < 5; ++t)
-        if (comps[t].Rows() != n || comps[t].Cols() != n) comps[t].Resize(n, n, 0.0);
+    if (d2.Rows() != n || d2.Cols() != n) d2.Resize(n, n, 0.0);
+    if (i >= n) return true;
+    // The row's squared distances: the components added in type order, as they come.
+    double* sum = d2.Row(i);
+    sum[i] = 0;
+    for (int j = i + 1; j < n; ++j) sum[j] = 0;
     if (i + 1 >= n) return true;
     // The same arithmetic as PairComponents, pair by pair, with the variables in the outer
     // loop and the pairs (i, j) in the inner one.
@@ -341,12 +345,8 @@ bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix comps[5]
     a.resize(n);
     b.resize(n);
     for (int t = 0; t < 5; ++t) {
-        double* out = comps[t].Row(i);
         const int cnt = pb.count[t];
-        if (cnt == 0 || !pb.data[t]) {
-            for (int j = i + 1; j < n; ++j) out[j] = 0;
-            continue;
-        }
+        if (cnt == 0 || !pb.data[t]) continue;  // a type without variables adds 0
         const Matrix& X = *pb.data[t];
         const double* xi = X.Row(i);
         const int f = pb.first[t];
@@ -377,16 +377,16 @@ bool ComputePairRow(const Problem& pb, const Params& prm, int i, Matrix comps[5]
             }
         }
         if (t <= 1) {
-            for (int j = i + 1; j < n; ++j) out[j] = a[j] / V;
+            for (int j = i + 1; j < n; ++j) sum[j] += a[j] / V;
         } else if (t <= 3) {
             const double K = t == 2 ? pb.nN * pb.nN : pb.nS;
-            for (int j = i + 1; j < n; ++j) out[j] = a[j] * a[j] / (K * V);
+            for (int j = i + 1; j < n; ++j) sum[j] += a[j] * a[j] / (K * V);
         } else {
             const double nA = pb.nA, sV = std::sqrt(V);
             for (int j = i + 1; j < n; ++j) {
                 const double den = nA * nA - 2.0 * nA * b[j] / sV + b[j] * b[j] / V;
                 if (std::fabs(den) < 1e-8) return false;
-                out[j] = (a[j] * a[j] / V) / den;
+                sum[j] += (a[j] * a[j] / V) / den;
             }
         }
     }

@@ -81,11 +81,9 @@ NrtTexts NrtResultTexts(const NrtRecord& rec) {
     t.covW = header + Block(Matrix(), StringList(), ScaledCovariance(*rec.covW, "Cov(w)*10^%d"), names, true);
     t.cov = header + Block(Matrix(), StringList(), ScaledCovariance(*rec.covV, "Cov(v)*10^%d"),
                            FirstNames(names, p - 1), true);
-    Matrix dist = *rec.dist;
-    dist.SetName("Weighted distance matrix");
     StringList records;
     for (int r = 1; r <= n; ++r) records.push_back(Format("%d", r));
-    t.dist = header + Block(Matrix(), StringList(), dist, records, true);
+    t.dist = header + BlockText(*rec.dist, "Weighted distance matrix", records, true);
     t.ghist = header + Block(results, resultCols, Reversed(*rec.gHist, "Gradient(v) history"), FirstNames(names, p - 1));
     t.phist = header + Block(results, resultCols, Reversed(*rec.pHist, "PreSet(w) history"), names);
 

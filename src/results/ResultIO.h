@@ -17,6 +17,10 @@ std::string ResultTablesText(const std::string& dataPath, const std::string& met
                              const Matrix& table, const StringList& cols, const Matrix& table2,
                              const StringList& cols2, bool rowLabels);
 
+// One block with the given caption (the table's own name is not used): for a large table
+// that is not to be copied to be renamed.
+std::string BlockText(const Matrix& table, const std::string& caption, const StringList& cols, bool rowLabels);
+
 // A variable name as the writers put it into a file: its first 12 characters.
 std::string Cut12(const std::string& name);
 

@@ -13,10 +13,11 @@ namespace {
 
 const char* const kFileInUse = ". File may be in use by another process. Click Save to try again.";
 
-void AppendBlock(std::string& text, const Matrix& table, const StringList& cols, bool rowLabels) {
+void AppendBlock(std::string& text, const Matrix& table, const std::string& caption, const StringList& cols,
+                 bool rowLabels) {
     if (table.Rows() <= 0 || table.Cols() <= 0) return;
     text += "\n";
-    text += table.Name();
+    text += caption;
     text += "\n";
     if (!cols.empty()) {
         std::string header = rowLabels ? std::string(13, ' ') : std::string();
@@ -27,25 +28,31 @@ void AppendBlock(std::string& text, const Matrix& table, const StringList& cols,
         text += header;
         text += "\n";
     }
+    text.reserve(text.size() + static_cast<size_t>(table.Rows()) * (13 * (table.Cols() + 1) + 1));
     for (int r = 0; r < table.Rows(); ++r) {
-        std::string line;
         if (rowLabels) {
             // A table with fewer labels than rows gets blank labels rather than none, so
             // that every line keeps its columns.
             const size_t ur = static_cast<size_t>(r);
-            line += FitLeft12(ur < cols.size() ? cols[ur] : std::string());
-            line += ' ';
+            text += FitLeft12(ur < cols.size() ? cols[ur] : std::string());
+            text += ' ';
         }
+        const double* row = table.Row(r);
         for (int c = 0; c < table.Cols(); ++c) {
-            if (c > 0) line += ' ';
-            line += Real12(table.Get(r, c));
+            if (c > 0) text += ' ';
+            AppendReal12(text, row[c]);
         }
-        text += line;
         text += "\n";
     }
 }
 
 }  // namespace
+
+std::string BlockText(const Matrix& table, const std::string& caption, const StringList& cols, bool rowLabels) {
+    std::string text;
+    AppendBlock(text, table, caption, cols, rowLabels);
+    return text;
+}
 
 std::string Cut12(const std::string& name) { return name.size() > 12 ? name.substr(0, 12) : name; }
 
@@ -57,8 +64,8 @@ std::string ResultTablesText(const std::string& dataPath, const std::string& met
         text += "Data: " + dataPath + "\n";
         text += "Method: " + methodTitle + "\n";
     }
-    AppendBlock(text, table, cols, false);
-    AppendBlock(text, table2, cols2, rowLabels);
+    AppendBlock(text, table, table.Name(), cols, false);
+    AppendBlock(text, table2, table2.Name(), cols2, rowLabels);
     return text;
 }
 

@@ -3,6 +3,7 @@
 // (continue, converge, restart, calibrate, end).
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "base/Format.h"
 #include "runs/NrtRun.h"
@@ -151,7 +152,9 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
     m_t.mResultTable2 = cur;
     m_t.asResultCols2 = StringList{"Lu"};
     for (const auto& name : m_ctx.data.AnalysisNames()) m_t.asResultCols2.push_back(name);
-    s.mLastDist = l.mDist;
+    // The distances of this completed iteration are kept for the result file; the next
+    // evaluation reuses the older storage.
+    std::swap(s.mLastDist, l.mDist);
     if (!forced) s.mStartW = ToColumn(wNew);
 
     // Covariance at the current point.

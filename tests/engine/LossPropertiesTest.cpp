@@ -6,6 +6,7 @@
 
 #include "base/VarType.h"
 #include "engine/Engine.h"
+#include "engine/Evaluation.h"
 #include "engine/EngineTestData.h"
 
 using namespace zelk;
@@ -57,22 +58,7 @@ struct PassRun {
     DistFailure df;
 };
 void Evaluate(const Problem& pb, const RealList& w, bool reference, PassRun& r) {
-    const Params prm = ParamsFromWeights(w);
-    Matrix comps[5];
-    for (int i = 0; i + 1 < pb.n; ++i) ASSERT_TRUE(ComputePairRow(pb, prm, i, comps));
-    BuildDistMatrix(comps, pb.n, r.l.mDist, r.df);
-    ASSERT_EQ(r.df.kind, 0);
-    ClassifyTriples(r.l.mDist, pb.s, r.l.dTripleWeight, r.l.dViolWeight, r.l.dViolCount);
-    ComputePenalty(prm, pb.penaltyPow, r.l.dPenalty, r.l.mPenaltyGrad, r.l.mPenaltyHess, r.err);
-    ASSERT_FALSE(r.err) << r.err.text;
-    if (reference) {
-        ReferenceDerivativePass(pb, prm, r.l.mDist, r.l.dPenalty, r.l.mPenaltyGrad, r.l.mPenaltyHess, r.l, r.err);
-    } else {
-        DerivativePass pass;
-        pass.Begin(pb, prm, r.l.mDist, r.l.dPenalty, r.l.mPenaltyGrad, r.l.mPenaltyHess);
-        pass.RunChunks(0, pass.NumChunks(), r.err);
-        if (!r.err) pass.Finish(r.l, r.err);
-    }
+    EvaluateFull(pb, ParamsFromWeights(w), r.l, r.err, reference ? PassKind::Reference : PassKind::Fast);
 }
 
 }  // namespace
@@ -142,8 +128,8 @@ TEST(Components, AsymmetricDivideByZeroIsReported) {
     double c[5];
     EXPECT_FALSE(PairComponents(h.pb, prm, 0, 1, c));
     EXPECT_TRUE(PairComponents(h.pb, prm, 0, 2, c));
-    Matrix comps[5];
-    EXPECT_FALSE(ComputePairRow(h.pb, prm, 0, comps));
+    Matrix d2;
+    EXPECT_FALSE(ComputePairRow(h.pb, prm, 0, d2));
     std::vector<double> g(1), H(1);
     EXPECT_FALSE(PairDerivatives(h.pb, prm, 0, 1, g.data(), H.data()));
     LossOnly lo;
@@ -177,15 +163,14 @@ TEST(Components, DivideByZeroStopsBothPasses) {
 }
 
 TEST(DistanceMatrix, MirrorsRootsAndClampsTinyNegatives) {
-    Matrix comps[5];
-    for (auto& c : comps) c.Resize(3, 3, 0.0);
-    comps[0](0, 1) = 4;
-    comps[1](0, 1) = 5;
-    comps[0](0, 2) = -5e-9;
-    comps[2](1, 2) = 16;
-    Matrix d;
+    // Squared distances in the upper triangle; the lower one is overwritten.
+    Matrix d(3, 3, 7.0);
+    for (int i = 0; i < 3; ++i) d(i, i) = 0;
+    d(0, 1) = 9;
+    d(0, 2) = -5e-9;
+    d(1, 2) = 16;
     DistFailure f;
-    BuildDistMatrix(comps, 3, d, f);
+    BuildDistMatrix(3, d, f);
     ASSERT_EQ(f.kind, 0);
     EXPECT_EQ(d(0, 1), 3.0);
     EXPECT_EQ(d(1, 0), 3.0);
@@ -195,17 +180,15 @@ TEST(DistanceMatrix, MirrorsRootsAndClampsTinyNegatives) {
 }
 
 TEST(DistanceMatrix, ChecksGiveTheirMessages) {
-    Matrix comps[5];
-    for (auto& c : comps) c.Resize(3, 3, 0.0);
-    comps[3](1, 1) = 2e-8;
-    Matrix d;
+    Matrix d(3, 3, 0.0);
+    d(1, 1) = 2e-8;
     DistFailure f;
-    BuildDistMatrix(comps, 3, d, f);
+    BuildDistMatrix(3, d, f);
     EXPECT_EQ(f.kind, 1);
     EXPECT_EQ(DistFailureText(f), "Fatal error #2007.10.27.1");
-    comps[3](1, 1) = 0;
-    comps[4](0, 2) = -2e-8;
-    BuildDistMatrix(comps, 3, d, f);
+    d = Matrix(3, 3, 0.0);
+    d(0, 2) = -2e-8;
+    BuildDistMatrix(3, d, f);
     EXPECT_EQ(f.kind, 2);
     EXPECT_EQ(f.i, 0);
     EXPECT_EQ(f.j, 2);

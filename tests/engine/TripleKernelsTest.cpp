@@ -9,6 +9,7 @@
 
 #include "base/VarType.h"
 #include "engine/Engine.h"
+#include "engine/Evaluation.h"
 #include "engine/EngineDetail.h"
 #include "engine/EngineTestData.h"
 #include "engine/Parallel.h"
@@ -38,28 +39,12 @@ struct Eval {
 
 Eval Evaluate(const Problem& pb, const RealList& w, bool reference, bool oneChunkAtATime = false) {
     Eval e;
-    const Params prm = ParamsFromWeights(w);
-    Matrix comps[5];
-    for (auto& c : comps) c.Resize(pb.n, pb.n, 0.0);
-    for (int i = 0; i + 1 < pb.n; ++i) EXPECT_TRUE(ComputePairRow(pb, prm, i, comps));
-    DistFailure df;
-    BuildDistMatrix(comps, pb.n, e.l.mDist, df);
-    EXPECT_EQ(df.kind, 0);
-    ClassifyTriples(e.l.mDist, pb.s, e.l.dTripleWeight, e.l.dViolWeight, e.l.dViolCount);
-    ComputePenalty(prm, pb.penaltyPow, e.l.dPenalty, e.l.mPenaltyGrad, e.l.mPenaltyHess, e.err);
-    if (reference) {
-        ReferenceDerivativePass(pb, prm, e.l.mDist, e.l.dPenalty, e.l.mPenaltyGrad, e.l.mPenaltyHess, e.l,
-                                e.err);
-        return e;
+    // One chunk per step, or everything at once: the same evaluation.
+    Evaluator ev;
+    ev.Begin(pb, ParamsFromWeights(w), e.l, reference ? PassKind::Reference : PassKind::Fast);
+    const StepBudget budget = oneChunkAtATime ? StepBudget(0, true) : StepBudget::Unlimited();
+    while (!ev.Done() && ev.Step(budget, e.err)) {
     }
-    DerivativePass pass;
-    pass.Begin(pb, prm, e.l.mDist, e.l.dPenalty, e.l.mPenaltyGrad, e.l.mPenaltyHess);
-    if (oneChunkAtATime) {
-        for (int c = 0; c < pass.NumChunks(); ++c) pass.RunChunks(c, c + 1, e.err);
-    } else {
-        pass.RunChunks(0, pass.NumChunks(), e.err);
-    }
-    pass.Finish(e.l, e.err);
     return e;
 }
 
@@ -162,12 +147,10 @@ TEST(TripleKernels, ClassificationCountsEveryViolatingTriple) {
     OwnedProblem o = RandomProblem(41, mixed, true, 4);
     AddDuplicates(o);
     const Params prm = ParamsFromWeights(Weights(o.pb.p));
-    Matrix comps[5];
-    for (auto& c : comps) c.Resize(41, 41, 0.0);
-    for (int i = 0; i < 40; ++i) ASSERT_TRUE(ComputePairRow(o.pb, prm, i, comps));
     Matrix d;
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(ComputePairRow(o.pb, prm, i, d));
     DistFailure df;
-    BuildDistMatrix(comps, 41, d, df);
+    BuildDistMatrix(41, d, df);
     double t = 0, w = 0, c = 0;
     for (int i = 0; i < 41; ++i)
         for (int j = i + 1; j < 41; ++j)
@@ -226,11 +209,10 @@ TEST(TripleKernels, LossAloneMatchesTheDefinition) {
     AddDuplicates(o);
     const RealList w = Weights(o.pb.p);
     const Params prm = ParamsFromWeights(w);
-    Matrix comps[5];
-    for (int i = 0; i + 1 < 37; ++i) ASSERT_TRUE(ComputePairRow(o.pb, prm, i, comps));
     Matrix d;
+    for (int i = 0; i + 1 < 37; ++i) ASSERT_TRUE(ComputePairRow(o.pb, prm, i, d));
     DistFailure df;
-    BuildDistMatrix(comps, 37, d, df);
+    BuildDistMatrix(37, d, df);
     double sum = 0;
     for (int i = 0; i < 37; ++i)
         for (int j = i + 1; j < 37; ++j)
