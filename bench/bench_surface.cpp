@@ -11,42 +11,12 @@
 #include <string>
 #include <thread>
 
+#include "BenchPlatform.h"
 #include "app/Document.h"
 #include "platform/Platform.h"
 
 namespace zelk {
 namespace {
-
-// A quiet platform: every box answers OK, the window thread is the caller's.
-class BenchPlatform : public Platform {
-public:
-    int boxes = 0;
-    MsgAnswer MessageBox(const std::string&, MsgIcon, MsgButtons) override {
-        ++boxes;
-        return MsgAnswer::Ok;
-    }
-    bool HasMainWindow() override { return false; }
-    void ShowMainWindow(bool) override {}
-    std::intptr_t GetForegroundWindow() override { return 1; }
-    void SetForegroundWindow(std::intptr_t) override {}
-    bool IsMainWindowForeground() override { return true; }
-    void RequestClose() override {}
-    std::string CommandLine() override { return "zelk"; }
-    std::string CurrentDirectory() override { return "."; }
-    void RedrawAllViews() override {}
-    void SetCurrentThreadPriority(int) override {}
-    void Sleep(unsigned ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-    std::uint32_t TickCount() override {
-        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              std::chrono::steady_clock::now().time_since_epoch())
-                                              .count());
-    }
-    void RunInWindowThread(const std::function<void()>& fn) override { fn(); }
-    void ProcessPendingSends() override {}
-    int Rand() override { return std::rand() & 32767; }
-    void SeedRand(unsigned seed) override { std::srand(seed); }
-    SystemTime Now() override { return SystemTime(); }
-};
 
 std::string CopyToTemp(const char* name) {
     char tmpl[] = "/tmp/zelk_bench_surface_XXXXXX";

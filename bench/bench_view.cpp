@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "BenchPlatform.h"
 #include "app/Document.h"
 #include "platform/Platform.h"
 #include "support/RecordingCanvas.h"
@@ -28,34 +29,6 @@
 
 namespace zelk {
 namespace {
-
-// A quiet platform: the window is in the background (so every draw is a full one), every
-// box answers OK, the window thread is the caller's.
-class BenchPlatform : public Platform {
-public:
-    MsgAnswer MessageBox(const std::string&, MsgIcon, MsgButtons) override { return MsgAnswer::Ok; }
-    bool HasMainWindow() override { return false; }
-    void ShowMainWindow(bool) override {}
-    std::intptr_t GetForegroundWindow() override { return 0; }
-    void SetForegroundWindow(std::intptr_t) override {}
-    bool IsMainWindowForeground() override { return false; }
-    void RequestClose() override {}
-    std::string CommandLine() override { return "zelk"; }
-    std::string CurrentDirectory() override { return "."; }
-    void RedrawAllViews() override {}
-    void SetCurrentThreadPriority(int) override {}
-    void Sleep(unsigned ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-    std::uint32_t TickCount() override {
-        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              std::chrono::steady_clock::now().time_since_epoch())
-                                              .count());
-    }
-    void RunInWindowThread(const std::function<void()>& fn) override { fn(); }
-    void ProcessPendingSends() override {}
-    int Rand() override { return std::rand() & 32767; }
-    void SeedRand(unsigned seed) override { std::srand(seed); }
-    SystemTime Now() override { return SystemTime(); }
-};
 
 // The flower data set loaded from a copy and a run stepped to just after its third update.
 struct MidRun {

@@ -28,7 +28,7 @@ namespace {
 // First records per chunk: more share the streaming of the rows they meet, fewer keep a
 // step short. Depends on n only (the sums' order follows the chunks).
 int ChunkRecordsFor(int n) {
-    const double per = 32.0e6 / (static_cast<double>(n) * n + 1.0);
+    const double per = 6.0e6 / (static_cast<double>(n) * n + 1.0);
     return std::max(2, std::min(16, static_cast<int>(per)));
 }
 // Triples whose first record lies in chunk c (chunks of r first records).
@@ -98,6 +98,12 @@ struct DerivativePass::Impl {
     int n = 0, q = 0;
     EngineError layout;
     bool pairsReady = false;
+    int pairRowsDone = 0;  // rows of pair gradients computed so far
+    // The finish's sums per owner row and per record, and how many rows of each are done.
+    std::vector<double> gRow, rec;
+    std::vector<detail::HessianSum> hSum;
+    std::vector<unsigned char> badRow;
+    int finishRows = 0, finishRecs = 0;
     bool failed = false;
     std::string failText;
     int nextChunk = 0;  // chunks before it have run
@@ -108,7 +114,8 @@ struct DerivativePass::Impl {
     // cross terms g U' + U g' at the end of x's chunk, then bet g g' at the end of the pass.
     std::vector<double> hRow;
 
-    bool BuildPairs();
+    // The gradients of the pairs of rows [y0, y1); false on the type-A divide by zero.
+    bool BuildPairRows(int y0, int y1);
     void SliceBounds(int i0, int i1, std::vector<int>& bounds) const;
     bool RunChunk(int c);
     bool ReportFailure(EngineError& err) const {
@@ -171,6 +178,8 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     s.layout = EngineError();
     detail::CheckLayout(pb, true, s.layout);
     s.pairsReady = false;
+    s.pairRowsDone = 0;
+    s.finishRows = s.finishRecs = 0;
     s.failed = false;
     s.failText.clear();
     s.nextChunk = 0;
@@ -219,10 +228,10 @@ double DerivativePass::TriplesInChunk(int chunk) const {
 }
 
 // The gradient of each pair's squared distance in v.
-bool DerivativePass::Impl::BuildPairs() {
+bool DerivativePass::Impl::BuildPairRows(int y0, int y1) {
     using namespace detail;
     std::vector<unsigned char> bad(n, 0);
-    ParallelFor(0, n, [&](int y) {
+    ParallelFor(y0, y1, [&](int y) {
         double comps[5];
         std::vector<double> g(q > 0 ? q : 1);
         for (int r = y + 1; r < n; ++r) {
@@ -234,10 +243,28 @@ bool DerivativePass::Impl::BuildPairs() {
             for (int k = 0; k < q; ++k) d.data[e + (kGrad + k) * kBlock] = g[k];
         }
     });
-    for (int y = 0; y < n; ++y)
+    for (int y = y0; y < y1; ++y)
         if (bad[y]) return false;
     return true;
 }
+
+bool DerivativePass::PreparePairRows(int rows, EngineError& err) {
+    Impl& s = *m;
+    if (s.ReportFailure(err)) return false;
+    if (s.pairsReady) return true;
+    const int y1 = std::min(s.n, s.pairRowsDone + std::max(1, rows));
+    if (!s.BuildPairRows(s.pairRowsDone, y1)) {
+        s.failed = true;
+        s.failText = kDivideByZeroA;
+        err.Fail(s.failText);
+        return false;
+    }
+    s.pairRowsDone = y1;
+    if (s.pairRowsDone >= s.n) s.pairsReady = true;
+    return true;
+}
+
+bool DerivativePass::PairsPrepared() const { return m->pairsReady; }
 
 // Splits the last records k of the chunk's triples into slices of decreasing work.
 void DerivativePass::Impl::SliceBounds(int i0, int i1, std::vector<int>& bounds) const {
@@ -338,15 +365,7 @@ void DerivativePass::RunChunks(int c0, int c1, EngineError& err) {
     if (s.ReportFailure(err)) return;
     if (c1 > NumChunks()) c1 = NumChunks();
     if (s.nextChunk >= c1) return;
-    if (!s.pairsReady) {
-        if (!s.BuildPairs()) {
-            s.failed = true;
-            s.failText = kDivideByZeroA;
-            err.Fail(s.failText);
-            return;
-        }
-        s.pairsReady = true;
-    }
+    if (!s.pairsReady && !PreparePairRows(s.n, err)) return;
     for (; s.nextChunk < c1; ++s.nextChunk)
         if (!s.RunChunk(s.nextChunk)) {
             s.failed = true;
@@ -356,21 +375,33 @@ void DerivativePass::RunChunks(int c0, int c1, EngineError& err) {
         }
 }
 
-void DerivativePass::Finish(LossState& out, EngineError& err) {
+// The sums of the finish, a few rows at a time so that a run can spread them over steps:
+// first each owner row's gradient and Hessian sums, then each record's gradient sum.
+bool DerivativePass::FinishStep(int rows, EngineError& err) {
     Impl& s = *m;
-    if (s.ReportFailure(err)) return;
+    if (s.ReportFailure(err)) return false;
     const int n = s.n, q = s.q;
-    const double P = s.P;
     const detail::PassData& d = s.d;
-    const bool havePairs = s.pairsReady;
-    // Per owner row x: the gradient sum and the Hessian sum of its pairs (lam H in the
-    // pair-Hessian sum, the rest whole).
-    std::vector<double> gRow(static_cast<size_t>(n) * q, 0.0);
+    std::vector<double>& gRow = s.gRow;
     std::vector<double>& hRow = s.hRow;
-    std::vector<detail::HessianSum> hSum(n);
-    std::vector<unsigned char> bad(n, 0);
-    if (havePairs && q > 0)
-        ParallelFor(0, n, [&](int x) {
+    std::vector<detail::HessianSum>& hSum = s.hSum;
+    std::vector<unsigned char>& bad = s.badRow;
+    std::vector<double>& rec = s.rec;
+    if (!s.pairsReady || q <= 0) {
+        gRow.assign(static_cast<size_t>(n) * (q > 0 ? q : 0), 0.0);
+        rec.assign(gRow.size(), 0.0);
+        s.finishRows = s.finishRecs = n;
+        return true;
+    }
+    if (s.finishRows == 0 && s.finishRecs == 0) {
+        gRow.assign(static_cast<size_t>(n) * q, 0.0);
+        hSum.assign(n, detail::HessianSum());
+        bad.assign(n, 0);
+        rec.assign(static_cast<size_t>(n) * q, 0.0);
+    }
+    if (s.finishRows < n) {
+        const int x0 = s.finishRows, x1 = std::min(n, x0 + std::max(1, rows));
+        ParallelFor(x0, x1, [&](int x) {
             using detail::kBlock;
             detail::HessianSum& hx = hSum[x];
             hx.Init(q);
@@ -399,11 +430,49 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
                 for (int l = 0; l < kBlock; ++l) gs[a] += lg[static_cast<size_t>(a) * kBlock + l];
             bg.AddTo(hRow.data() + static_cast<size_t>(x) * q * q);
         });
-    for (int x = 0; x < n; ++x)
-        if (bad[x]) {
-            err.Fail(kDivideByZeroA);
-            return;
-        }
+        for (int x = x0; x < x1; ++x)
+            if (bad[x]) {
+                s.failed = true;
+                s.failText = kDivideByZeroA;
+                err.Fail(s.failText);
+                return false;
+            }
+        s.finishRows = x1;
+        return false;
+    }
+    if (s.finishRecs < n) {
+        const int r0 = s.finishRecs, r1 = std::min(n, r0 + std::max(1, rows));
+        ParallelFor(r0, r1, [&](int r) {
+            double* c = rec.data() + static_cast<size_t>(r) * q;
+            for (const auto& slice : s.slices)
+                for (int a = 0; a < q; ++a) c[a] += slice.recs[slice.Rec(r, 1 + a)];
+            for (int y = 0; y < n; ++y) {
+                if (y == r) continue;
+                const int lo = std::min(r, y), hi = std::max(r, y);
+                const double* e = d.data.data() + d.At(lo, hi, 0);
+                const double lam = e[detail::kLam * detail::kBlock];
+                if (lam == 0) continue;
+                for (int a = 0; a < q; ++a) c[a] += lam * e[(detail::kGrad + a) * detail::kBlock];
+            }
+        });
+        s.finishRecs = r1;
+    }
+    return s.finishRecs >= n;
+}
+
+void DerivativePass::Finish(LossState& out, EngineError& err) {
+    Impl& s = *m;
+    if (s.ReportFailure(err)) return;
+    const int n = s.n, q = s.q;
+    const double P = s.P;
+    const bool havePairs = s.pairsReady;
+    // Whatever rows of the sums are left, at once. Per owner row x: the gradient sum and the
+    // Hessian sum of its pairs (lam H in the pair-Hessian sum, the rest whole).
+    while (!FinishStep(n, err))
+        if (err) return;
+    const std::vector<double>& gRow = s.gRow;
+    const std::vector<double>& hRow = s.hRow;
+    const std::vector<detail::HessianSum>& hSum = s.hSum;
     std::vector<double> G(q, 0.0), Hq(static_cast<size_t>(q) * q, 0.0);
     detail::HessianSum lamH;
     lamH.Init(q);
@@ -451,21 +520,7 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     out.mRecGrad = Matrix(q, n, 0.0);
     // Per record: the terms of the pairs opposite it (from the slices, in slice order), then
     // lam g of its own pairs.
-    std::vector<double> rec(static_cast<size_t>(n) * q, 0.0);
-    if (havePairs && q > 0)
-        ParallelFor(0, n, [&](int r) {
-            double* c = rec.data() + static_cast<size_t>(r) * q;
-            for (const auto& slice : s.slices)
-                for (int a = 0; a < q; ++a) c[a] += slice.recs[slice.Rec(r, 1 + a)];
-            for (int y = 0; y < n; ++y) {
-                if (y == r) continue;
-                const int lo = std::min(r, y), hi = std::max(r, y);
-                const double* e = d.data.data() + d.At(lo, hi, 0);
-                const double lam = e[detail::kLam * detail::kBlock];
-                if (lam == 0) continue;
-                for (int a = 0; a < q; ++a) c[a] += lam * e[(detail::kGrad + a) * detail::kBlock];
-            }
-        });
+    const std::vector<double>& rec = s.rec;
     const double count = n >= 3 ? static_cast<double>(n - 1) * (n - 2) / 2.0 : 0.0;
     for (int r = 0; r < n; ++r) {
         out.adRecTripleWeight(0, r) = recW[r];

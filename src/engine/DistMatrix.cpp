@@ -58,18 +58,24 @@ std::string DistFailureText(const DistFailure& f) {
     return std::string();
 }
 
+void ClassifyTripleRows(const Matrix& mDist, const RealList& s, int i0, int i1, std::vector<double>& tw,
+                        std::vector<double>& vw, std::vector<double>& vc) {
+    const int n = mDist.Rows();
+    const detail::KernelTable& kern = detail::Kernels();
+    ParallelFor(std::max(0, i0), std::min(i1, n - 2), [&](int i) {
+        kern.classifyFirst(mDist.Data(), s.data(), n, i, tw[i], vw[i], vc[i]);
+    });
+}
+
 void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeight,
                      double& violWeight, double& violCount) {
     const int n = mDist.Rows();
     tripleWeight = violWeight = violCount = 0;
     if (n < 3) return;
     // One partial sum per first record, added up in record order: the same bits for any
-    // number of threads.
+    // number of threads and any grouping of the rows.
     std::vector<double> tw(n, 0.0), vw(n, 0.0), vc(n, 0.0);
-    const detail::KernelTable& kern = detail::Kernels();
-    ParallelFor(0, n - 2, [&](int i) {
-        kern.classifyFirst(mDist.Data(), s.data(), n, i, tw[i], vw[i], vc[i]);
-    });
+    ClassifyTripleRows(mDist, s, 0, n - 2, tw, vw, vc);
     for (int i = 0; i < n; ++i) {
         tripleWeight += tw[i];
         violWeight += vw[i];

@@ -92,6 +92,10 @@ void BuildDistMatrix(int n, Matrix& mDist, DistFailure& failure);
 // "Fatal error #2007.10.27.1" / "Fatal error #2007.10.27.2" for the optimiser.
 std::string DistFailureText(const DistFailure& f);
 
+// The classification sums of the triples whose first record lies in [i0, i1), one entry
+// per first record in tw, vw, vc (n entries each): a run spreads the rows over steps.
+void ClassifyTripleRows(const Matrix& mDist, const RealList& s, int i0, int i1, std::vector<double>& tw,
+                        std::vector<double>& vw, std::vector<double>& vc);
 // Classification of all triples (deterministic for any thread count).
 void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeight,
                      double& violWeight, double& violCount);
@@ -115,10 +119,19 @@ public:
                const Matrix& gradP, const Matrix& hessP);
     int NumChunks() const;
     double TriplesInChunk(int chunk) const;
+    // The gradients of every pair, the first thing the chunks need: the next `rows` rows of
+    // pairs (a run spreads them over steps; the first chunk does what is left). False on
+    // the type-A divide by zero (err holds the message).
+    bool PreparePairRows(int rows, EngineError& err);
+    bool PairsPrepared() const;
     // Runs every chunk before c1 not yet run (chunks [c0, c1) when the earlier ones are done;
     // a chunk already run is not run again). On failure err holds the message and the pass
     // stops.
     void RunChunks(int c0, int c1, EngineError& err);
+    // The per-row sums of the finish, the next `rows` rows (a run spreads them over steps;
+    // Finish does what is left). True once every row is done; false otherwise or after a
+    // failure (err set).
+    bool FinishStep(int rows, EngineError& err);
     // Sums up into out: dLu, mGradV, mHessV, adRecTripleWeight, adRecTripleCount,
     // mRecGrad (not yet divided by the triple weights), dViolCount2.
     void Finish(LossState& out, EngineError& err);

@@ -93,6 +93,13 @@ bool Evaluator::Triples(const StepBudget& budget, EngineError& err) {
     DerivativePass& pass = *m_pass;
     const int chunks = pass.NumChunks();
     int done = 0;
+    // The gradients of the pairs first, a few rows per core at a time.
+    const int batch = budget.OneItem() ? 1 : 4 * EngineThreads();
+    while (!pass.PairsPrepared() && budget.More(done)) {
+        if (!pass.PreparePairRows(batch, err)) return false;
+        ++done;
+    }
+    if (!pass.PairsPrepared()) return true;
     while (m_nextChunk < chunks && budget.More(done)) {
         pass.RunChunks(m_nextChunk, m_nextChunk + 1, err);
         if (err) return false;
@@ -100,12 +107,7 @@ bool Evaluator::Triples(const StepBudget& budget, EngineError& err) {
         ++m_nextChunk;
         ++done;
     }
-    if (m_nextChunk >= chunks) {
-        pass.Finish(l, err);
-        if (err) return false;
-        RecordMeans(l);
-        m_stage = EvalStage::Done;
-    }
+    if (m_nextChunk >= chunks) m_stage = EvalStage::Sums;
     return true;
 }
 
@@ -131,13 +133,33 @@ bool Evaluator::Step(const StepBudget& budget, EngineError& err) {
             l.mHessV = Matrix(q, q, 0.0);
             l.dSumWeights = 0;
             for (double s : pb.s) l.dSumWeights += s;
+            m_classRow = 0;
+            m_tw.assign(n, 0.0);
+            m_vw.assign(n, 0.0);
+            m_vc.assign(n, 0.0);
             m_stage = EvalStage::Classification;
             return true;
         }
-        case EvalStage::Classification:
-            ClassifyTriples(l.mDist, pb.s, l.dTripleWeight, l.dViolWeight, l.dViolCount);
+        case EvalStage::Classification: {
+            // Rows of first records a few per core at a time; the sums in record order.
+            const int batch = budget.OneItem() ? 1 : 4 * EngineThreads();
+            int done = 0;
+            while (m_classRow < n - 2 && budget.More(done)) {
+                const int r1 = std::min(n - 2, m_classRow + batch);
+                ClassifyTripleRows(l.mDist, pb.s, m_classRow, r1, m_tw, m_vw, m_vc);
+                m_classRow = r1;
+                ++done;
+            }
+            if (m_classRow < n - 2) return true;
+            l.dTripleWeight = l.dViolWeight = l.dViolCount = 0;
+            for (int i = 0; i < n; ++i) {
+                l.dTripleWeight += m_tw[i];
+                l.dViolWeight += m_vw[i];
+                l.dViolCount += m_vc[i];
+            }
             m_stage = EvalStage::Penalty;
             return true;
+        }
         case EvalStage::Penalty:
             ComputePenalty(m_prm, pb.penaltyPow, l.dPenalty, l.mPenaltyGrad, l.mPenaltyHess, err);
             if (err) return false;
@@ -153,6 +175,23 @@ bool Evaluator::Step(const StepBudget& budget, EngineError& err) {
             return true;
         case EvalStage::Triples:
             return Triples(budget, err);
+        case EvalStage::Sums: {
+            // The per-row sums a few rows per core at a time, then the total.
+            const int batch = budget.OneItem() ? 1 : 16 * EngineThreads();
+            int done = 0;
+            bool ready = false;
+            while (!ready && budget.More(done)) {
+                ready = m_pass->FinishStep(batch, err);
+                if (err) return false;
+                ++done;
+            }
+            if (!ready) return true;
+            m_pass->Finish(l, err);
+            if (err) return false;
+            RecordMeans(l);
+            m_stage = EvalStage::Done;
+            return true;
+        }
         case EvalStage::Done:
             return true;
     }

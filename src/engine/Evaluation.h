@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "base/StepBudget.h"
 #include "engine/Engine.h"
@@ -15,7 +16,9 @@
 
 namespace zelk {
 
-enum class EvalStage { Pairs, Distances, Classification, Penalty, Triples, Done };
+// Triples covers the gradients of the pairs (rows at a time) and the chunks of triples;
+// Sums adds the chunks' sums up into the loss, gradient, Hessian and per-record terms.
+enum class EvalStage { Pairs, Distances, Classification, Penalty, Triples, Sums, Done };
 
 // Which derivative pass the triples go through: the factorised one of the program, or the
 // straightforward per-triple one (tests and benchmarks compare the two).
@@ -35,8 +38,7 @@ public:
     bool Done() const { return m_stage == EvalStage::Done; }
 
     // One step: pair rows or triple chunks while the budget lasts, or the whole of a one-shot
-    // stage. The last chunk also sums up the pass. False after a failure (err holds its
-    // message, and the evaluation stops).
+    // stage. False after a failure (err holds its message, and the evaluation stops).
     bool Step(const StepBudget& budget, EngineError& err);
 
     // Progress of the triple stage.
@@ -55,6 +57,8 @@ private:
     PassKind m_kind = PassKind::Fast;
     EvalStage m_stage = EvalStage::Done;
     int m_nextRow = 0;
+    int m_classRow = 0;                    // next first record to classify
+    std::vector<double> m_tw, m_vw, m_vc;  // classification sums per first record
     int m_nextChunk = 0;
     double m_triplesDone = 0;
     bool m_noTriples = false;

@@ -189,16 +189,18 @@ void NrtRun::Evaluate(NrtOutcome& out) {
         out.redraw = true;
         return;
     }
+    if (ev.Done()) {
+        // The pass is summed up: a whole redraw shows its end.
+        m_s.phase = NrtPhase::Update;
+        m_s.bCovInputReady = 1;
+        m_s.mHessCopy = m_s.loss.mHessV;
+        out.redraw = true;
+    }
     if (!triples) return;
     const double total = m_ctx.prep.dNumTriples > 0 ? m_ctx.prep.dNumTriples : 1.0;
     m_s.dTriplesDone = ev.TriplesDone();
     m_s.dPctBefore = before;
     m_s.dPctDone = m_s.dTriplesDone / total * 100.0;
-    if (ev.Done()) {
-        m_s.phase = NrtPhase::Update;
-        m_s.bCovInputReady = 1;
-        m_s.mHessCopy = m_s.loss.mHessV;
-    }
     if (std::floor(10.0 * m_s.dPctDone) != std::floor(10.0 * m_s.dPctBefore)) {
         out.redraw = true;
         out.progressOnly = m_s.phase == NrtPhase::Evaluate;  // the displays change at the update
