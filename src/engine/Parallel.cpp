@@ -5,6 +5,8 @@
 #include "engine/Parallel.h"
 
 #include <atomic>
+#include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -39,13 +41,29 @@ void ParallelFor(int begin, int end, const std::function<void(int)>& body) {
         for (int i = begin; i < end; ++i) body(i);
         return;
     }
+    // An exception (std::bad_alloc) must not leave a worker thread, where it would end the
+    // program: the first one is kept, the remaining indices are skipped, and it is thrown
+    // again on the calling thread once the loop is over.
+    std::exception_ptr caught;
+    std::mutex caughtLock;
+    std::atomic<bool> failed{false};
+    auto guarded = [&](int i) {
+        if (failed.load(std::memory_order_relaxed)) return;
+        try {
+            body(i);
+        } catch (...) {
+            std::lock_guard<std::mutex> g(caughtLock);
+            if (!caught) caught = std::current_exception();
+            failed = true;
+        }
+    };
 #ifdef _OPENMP
 #pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
-    for (int i = begin; i < end; ++i) body(i);
+    for (int i = begin; i < end; ++i) guarded(i);
 #else
     std::atomic<int> next{begin};
     auto worker = [&]() {
-        for (int i = next.fetch_add(1); i < end; i = next.fetch_add(1)) body(i);
+        for (int i = next.fetch_add(1); i < end; i = next.fetch_add(1)) guarded(i);
     };
     std::vector<std::thread> pool;
     pool.reserve(static_cast<size_t>(threads - 1));
@@ -53,6 +71,7 @@ void ParallelFor(int begin, int end, const std::function<void(int)>& body) {
     worker();
     for (auto& th : pool) th.join();
 #endif
+    if (caught) std::rethrow_exception(caught);
 }
 
 }  // namespace zelk
