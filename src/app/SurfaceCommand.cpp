@@ -1,5 +1,7 @@
 // The Surface command: it starts the scan, adapts each step of the scan to the document,
 // writes the surface file at the end and reports.
+#include <new>
+
 #include "app/Document.h"
 #include "app/RunMemoryCheck.h"
 #include "base/Format.h"
@@ -120,8 +122,14 @@ void CZELKDoc::OnAnalyzeSurface() {
     }
     // A grid without a point to scan would only make a file without points; a scan larger
     // than the memory would fail half-way.
-    SurfaceGrid grid;
-    const long long points = grid.Build(surf.grid) && !grid.tooLarge ? grid.CountScanned() : 0;
+    long long points = 0;
+    try {
+        SurfaceGrid grid;
+        points = grid.Build(surf.grid) && !grid.tooLarge ? grid.CountScanned() : 0;
+    } catch (const std::bad_alloc&) {
+        Message(kOutOfMemoryText);
+        return;
+    }
     std::string refusal = points > 0 ? ScanMemoryRefusal(*this, points)
                                      : "The surface grid has no point to scan with the grid options in force "
                                        "(DSURFACEBYW" + std::to_string(p) + "VARS, DSURFACEMINW1 to DSURFACEMAXW3), "

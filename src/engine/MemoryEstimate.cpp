@@ -14,9 +14,8 @@ constexpr double kDouble = sizeof(double);
 
 double EvaluationBytes(double n, double p) {
     const double q = std::max(0.0, p - 1);
-    // Five component matrices and the distance matrix, which is built anew beside the old
-    // one.
-    const double matrices = 7 * n * n;
+    // Five component matrices and the distance matrix.
+    const double matrices = 6 * n * n;
     // The pass's pair data: half the square in blocks of 8 columns, each pair with its
     // distance, root, inverse root, lam, bet, gradient and U (5 + 2q fields).
     const double pairs = (n * n / 2 + 8 * n) * (5 + 2 * q);

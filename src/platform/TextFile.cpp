@@ -1,12 +1,15 @@
 #include "platform/TextFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <set>
 
@@ -67,18 +70,60 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// This host's name as it may stand in a file name.
+std::string HostTag() {
+    char host[256] = {0};
+    if (::gethostname(host, sizeof host - 1) != 0) return "host";
+    std::string tag;
+    for (const char* c = host; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c)) || *c == '.' || *c == '_') tag += *c;
+    return tag.empty() ? std::string("host") : tag;
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // A new, empty temporary file beside `path` (same directory, so that a rename replaces the
 // target in one step); -1 when none can be created.
 int CreateTemporary(const std::string& path, mode_t mode, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
+    const std::string prefix = TemporaryPrefix(path) + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        tempPath = prefix + std::to_string(counter++);
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) return fd;
         if (errno != EEXIST) break;
     }
     tempPath.clear();
     return -1;
+}
+
+// Removes the temporaries of `path` that a process of this host left when it was killed
+// (its process no longer exists); those of a live process are its own business.
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::string prefix = BaseName(TemporaryPrefix(path));
+    DIR* dir = ::opendir(DirectoryOf(path).c_str());
+    if (!dir) return;
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        // The rest is "<process id>-<counter>".
+        const std::string rest = name.substr(prefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == std::string::npos) continue;
+        const std::string pidText = rest.substr(0, dash), countText = rest.substr(dash + 1);
+        auto digits = [](const std::string& t) {
+            return !t.empty() && t.size() <= 9 && t.find_first_not_of("0123456789") == std::string::npos;
+        };
+        if (!digits(pidText) || !digits(countText)) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(pidText));
+        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) stale.push_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : stale) ::unlink((DirectoryOf(path) + "/" + name).c_str());
 }
 
 void SyncDirectory(const std::string& dir) {
@@ -89,6 +134,8 @@ void SyncDirectory(const std::string& dir) {
 }
 
 }  // namespace
+
+std::string TemporaryPrefix(const std::string& path) { return path + ".tmp-" + HostTag() + "-"; }
 
 bool TextReader::Open(const std::string& path) {
     Close();
@@ -269,6 +316,7 @@ AtomicFileSet::Result AtomicFileSet::Commit() {
     // The new texts, each in its temporary file, on the disk.
     for (size_t k = 0; k < m_items.size(); ++k) {
         const Item& item = m_items[k];
+        RemoveStaleTemporaries(item.path);
         const int fd = CreateTemporary(item.path, modes[k], pending.temps[k]);
         if (fd < 0) return fail(Fault::Open, item.path);
         pending.writing = fd;

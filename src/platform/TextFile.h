@@ -101,6 +101,11 @@ private:
     bool m_wait;
 };
 
+// The names of the temporary files of `path` begin with this: "<path>.tmp-<host>-", then the
+// writer's process id, "-" and a counter. A commit removes those that a process of this
+// host left behind when it was killed.
+std::string TemporaryPrefix(const std::string& path);
+
 // The check before a run that will write `path` at its end: true when an existing file is
 // a regular file that can be opened for writing and no other holder has locked it, or when
 // a new file can be created in its directory. Nothing is changed.

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -160,4 +161,22 @@ TEST(TextFile, AByteOrderMarkIsNotPartOfTheFirstLine) {
         EXPECT_EQ(line, "\xEF\xBB\xBF" "x");  // only at the start of the file
         ASSERT_TRUE(in.Rewind());
     }
+}
+
+TEST(TextFile, TemporariesOfAKilledWriterAreRemovedByTheNextCommit) {
+    const std::string dir = testfs::MakeTempDir("zelk_stale");
+    const std::string target = dir + "/a.out";
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string stale = TemporaryPrefix(target) + std::to_string(gone) + "-0";
+    const std::string live = TemporaryPrefix(target) + std::to_string(::getpid()) + "-999999";
+    testfs::WriteText(stale, "half");
+    testfs::WriteText(live, "being written");
+    AtomicFileSet set;
+    set.Add(target, "whole\n");
+    ASSERT_TRUE(set.Commit().Ok());
+    EXPECT_FALSE(FileExists(stale));
+    EXPECT_TRUE(FileExists(live));
+    EXPECT_EQ(testfs::ReadText(target), "whole\n");
 }

@@ -34,6 +34,7 @@ struct BatchScan {
     std::string data, path;
     explicit BatchScan(long failAfter) {
         f.doc.opt.dSurfaceByW2Vars = 0.1;
+        f.doc.bOneItemPerStep = 1;
         data = f.Data(kTwoC);
         path = data + ".SuT.out";
         EXPECT_TRUE(f.doc.OnOpenDocument(data));
