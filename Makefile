@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE ?= cmake
 
-.PHONY: run test bench deps build build-test build-bench update-golden clean
+.PHONY: run test bench deps build build-test build-bench update-golden package check-package clean
 
 deps:
 	bash scripts/install-deps
@@ -29,11 +29,21 @@ update-golden: build-test
 	build/test/update_golden
 
 build-bench: deps
-	$(CMAKE) -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZELK_BENCH=ON -DZELK_WITH_QT=OFF >/dev/null
-	$(CMAKE) --build build/bench -j $(JOBS)
+	$(CMAKE) -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZELK_BENCH=ON -DZELK_WITH_QT=ON >/dev/null
+	$(CMAKE) --build build/bench --target zelk_benches -j $(JOBS)
 
 bench: build-bench
 	bash scripts/run-bench build/bench
+
+# The Debian package of the release build: build/release/zelk_<version>_<arch>.deb.
+package: build
+	rm -f build/release/zelk_*.deb
+	cd build/release && cpack -G DEB >/dev/null
+	@ls build/release/zelk_*.deb
+
+# Builds the package and checks its fields, its file list and the program unpacked from it.
+check-package: package
+	bash scripts/check-package build/release/zelk_*.deb
 
 clean:
 	rm -rf build

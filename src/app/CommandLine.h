@@ -18,6 +18,12 @@ struct CommandLine {
     double dLastRunLu = 0;
     std::vector<double> adLastRunW;
     std::vector<std::string> asLastRunNames;
+    std::string sLastRunCalibFailure;  // why calibration did not settle, or empty
+    unsigned uLastRunSeed = 0;         // the seed of its random restarts
+    // Iterations of the last Newton-Raphson run (points of the last surface scan), and
+    // its elapsed time in seconds.
+    int iLastRunIter = 0;
+    double dLastRunElapsedSec = 0;
 };
 
 }  // namespace zelk

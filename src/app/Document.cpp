@@ -22,4 +22,11 @@ void CZELKDoc::Fatal(const std::string& text) {
     OnNewDocument();
 }
 
+void CZELKDoc::ReportDrawFault() {
+    if (disp.sDrawFault.empty()) return;
+    const std::string text = disp.sDrawFault;
+    disp.sDrawFault.clear();
+    Fatal(text);
+}
+
 }  // namespace zelk

@@ -59,6 +59,9 @@ public:
     // could not write (their previous contents are unchanged).
     StringList asFilesWritten;
     StringList asFilesNotWritten;
+    // The seed of the random restarts of the last Newton-Raphson run (IRANDSEED, or the
+    // time when that is 0): setting IRANDSEED to it repeats the run.
+    unsigned uRandSeed = 0;
     // Counts every Fatal() call (tests and the step loop look at it).
     int iFatalCount = 0;
 
@@ -74,7 +77,15 @@ public:
                       MsgButtons buttons = MsgButtons::Ok);
     // Stop-icon box, then OnNewDocument (which also stops every run).
     void Fatal(const std::string& text);
-    void RedrawAllViews() { platform.RedrawAllViews(); }
+    // Every view draws at once; a consistency failure the draw met is then reported.
+    void RedrawAllViews() {
+        platform.RedrawAllViews();
+        ReportDrawFault();
+    }
+    // The view never empties the document in the middle of a draw: it notes the failure in
+    // disp.sDrawFault and abandons the draw; this shows it and empties the document once
+    // the draw has returned (a no-op when there is none).
+    void ReportDrawFault();
 
     // --- lifecycle (DocumentLifecycle.cpp)
     bool OnNewDocument();

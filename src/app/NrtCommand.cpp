@@ -2,6 +2,7 @@
 // the document, writes the heading and result files and reports the end of the run.
 #include "app/NrtCommand.h"
 
+#include <ctime>
 #include <functional>
 
 #include "app/Document.h"
@@ -156,6 +157,14 @@ void FinishRun(CZELKDoc& doc) {
     doc.cmd.adLastRunW = last >= 0 ? RealList(t.mWHist.Row(last), t.mWHist.Row(last) + t.mWHist.Cols())
                                    : ToList(doc.nrt.mCurW);
     doc.cmd.asLastRunNames = doc.data.AnalysisNames();
+    doc.cmd.sLastRunCalibFailure = doc.nrt.sCalibFailure;
+    doc.cmd.uLastRunSeed = doc.uRandSeed;
+    doc.cmd.iLastRunIter = doc.nrt.iIter - 1;
+    doc.cmd.dLastRunElapsedSec = doc.runs.rsNRT.dElapsedSec.load();
+    // A calibration that did not settle is a run that failed its purpose: a batch run ends
+    // with a failure status (its files are written all the same).
+    if (!doc.nrt.sCalibFailure.empty() && (doc.cmd.iBatchNRT != 0 || doc.platform.IsHeadless()))
+        doc.iExitCode = 1;
 
     doc.runs.rsNRT.bRunning = 0;
     // A file that could not be written fails a batch run.
@@ -170,10 +179,11 @@ void FinishRun(CZELKDoc& doc) {
         doc.BatchCompletion(kRunNRT);
         return;
     }
-    if (written.setWritten)
-        doc.Message(NrtFinalMessage(PathsOf(doc.res), doc.nrt.bConverged), MsgIcon::Information, MsgButtons::Ok);
-    else
-        doc.Message(NrtNotWrittenMessage(PathsOf(doc.res), doc.nrt.bConverged), MsgIcon::Stop, MsgButtons::Ok);
+    std::string text = written.setWritten ? NrtFinalMessage(PathsOf(doc.res), doc.nrt.bConverged)
+                                          : NrtNotWrittenMessage(PathsOf(doc.res), doc.nrt.bConverged);
+    if (!doc.nrt.sCalibFailure.empty())
+        text += "\n\nCalibration of the multipliers did not settle: " + doc.nrt.sCalibFailure + ".";
+    doc.Message(text, written.setWritten ? MsgIcon::Information : MsgIcon::Stop, MsgButtons::Ok);
 }
 
 }  // namespace
@@ -210,6 +220,11 @@ void CZELKDoc::OnAnalyzeNrt() {
     res.sNrtCovFile.clear();
     res.sNrtCovWFile.clear();
 
+    // Each run draws its restarts from a generator seeded with IRANDSEED, or with the time
+    // when that is 0; the seed is reported so that any run can be repeated.
+    uRandSeed = opt.iRandSeed != 0 ? static_cast<unsigned>(opt.iRandSeed) : static_cast<unsigned>(std::time(nullptr));
+    platform.SeedRand(uRandSeed);
+
     rs.dwStartTick = platform.TickCount();
     rs.dElapsedSec = 0;
     rs.dRemainingSec = 0;
@@ -228,7 +243,7 @@ void CZELKDoc::NrtStep() {
         return;
     }
     RunState& rs = runs.rsNRT;
-    NrtContext ctx{data, prep, opt.dEqFactMult, opt.dLastEqFactMult, RangeRule(), NrtSettings(),
+    NrtContext ctx{data, prep, opt.dEqFactMult, opt.dLastEqFactMult, opt.dOrgEqFactMult, RangeRule(), NrtSettings(),
                    [this] { return platform.Rand(); }};
     ctx.rangeRule.eqFactMult = opt.dEqFactMult;
     ctx.rangeRule.rangePow = opt.dRangePow;
@@ -268,6 +283,7 @@ void CZELKDoc::NrtStep() {
             return;
         case NrtOutcome::Kind::Finished:
             FinishRun(*this);
+            if (!bNoData) RedrawAllViews();  // the panel without the run's progress
             return;
         case NrtOutcome::Kind::Idle:
             // A step after the finish (whose writes are made once) only ends the run.
@@ -276,7 +292,12 @@ void CZELKDoc::NrtStep() {
         case NrtOutcome::Kind::Continue:
             break;
     }
-    if (out.redraw) RedrawAllViews();
+    if (out.redraw) {
+        // Inside an iteration only its percentage changes: the view redraws just that.
+        disp.bProgressOnly = out.progressOnly ? 1 : 0;
+        RedrawAllViews();
+        disp.bProgressOnly = 0;
+    }
     if (bNoData) return;
     if (out.requestForcedStep) rs.bStepRequest = 1;
 }

@@ -37,6 +37,7 @@ struct Options {
     double dSurfaceByW4Vars = 0.05;
     double dSurfaceMinW[3] = {0, 0, 0};  // axes 1..3 at [0..2]
     double dSurfaceMaxW[3] = {0, 0, 0};
+    int iRandSeed = 0;  // 0: the random restarts draw from a generator seeded with the time
 
     // Derived and companion values.
     int iMaxIterBudget = 100;  // iterations of a run for all its restarts together

@@ -53,6 +53,7 @@ enum Key {
     kDSurfaceMaxW1,
     kDSurfaceMaxW2,
     kDSurfaceMaxW3,
+    kIRandSeed,
     kNumKeys
 };
 
@@ -65,7 +66,7 @@ const char* const kKeyText[kNumKeys] = {
     "ISDSTEPSTONR=",     "ISLEEPMILLI=",      "ITHREADPRIORITY12345=",
     "DSURFACEBYW2VARS=", "DSURFACEBYW3VARS=", "DSURFACEBYW4VARS=",
     "DSURFACEMINW1=",    "DSURFACEMINW2=",    "DSURFACEMINW3=",
-    "DSURFACEMAXW1=",    "DSURFACEMAXW2=",    "DSURFACEMAXW3="};
+    "DSURFACEMAXW1=",    "DSURFACEMAXW2=",    "DSURFACEMAXW3=",    "IRANDSEED="};
 
 // "Real, truncated to integer": atof, then the fraction dropped toward zero. A value
 // outside the integer range is held at the nearest end; a value that is not a number
@@ -94,6 +95,15 @@ bool NotMultipleOfTenth(double value) {
 }  // namespace
 
 void CZELKDoc::ReadOptionsFile() {
+    // A multiplier divides a variable's range: it must be a positive number.
+    auto ReadMultiplier = [this](const std::string& value, char type, double& field) {
+        field = CAtof(value);
+        if (field > 0 && std::isfinite(field)) return;
+        Message(Format("WARNING: Invalid dEqFactMult%c option in ZELK.ini file: %.8f\n"
+                       "Must be a number >0. Setting dEqFactMult%c=1.",
+                       type, field, type));
+        field = 1;
+    };
     std::string dir = platform.CurrentDirectory();
     if (dir.size() > kMaxDirectoryBytes) dir.resize(kMaxDirectoryBytes);
     const std::string path = dir + "/ZELK.ini";
@@ -161,12 +171,21 @@ void CZELKDoc::ReadOptionsFile() {
                 case kIOriginX: opt.dOriginX = CAtoi(value); break;
                 case kIOriginY: opt.dOriginY = CAtoi(value); break;
                 case kDMinValidW: opt.dMinValidW = CAtof(value); break;
-                case kDConvCrit: opt.dConvCrit = CAtof(value); break;
+                case kDConvCrit:
+                    // 0 or less would never end a run: the weights never move by less.
+                    opt.dConvCrit = CAtof(value);
+                    if (!(opt.dConvCrit > 0) || !std::isfinite(opt.dConvCrit)) {
+                        Message(Format("WARNING: Invalid dConvCrit option in ZELK.ini file: %.8f\n"
+                                       "Must be a number >0. Setting dConvCrit=0.000001.",
+                                       opt.dConvCrit));
+                        opt.dConvCrit = 0.000001;
+                    }
+                    break;
                 case kINumRandRestart: opt.iNumRandRestart = CAtoi(value); break;
                 case kDMaxRandRestartDist: opt.dMaxRandRestartDist = CAtof(value); break;
-                case kDEqFactMultC: opt.dEqFactMult[kTypeC] = CAtof(value); break;
-                case kDEqFactMultO: opt.dEqFactMult[kTypeO] = CAtof(value); break;
-                case kDEqFactMultN: opt.dEqFactMult[kTypeN] = CAtof(value); break;
+                case kDEqFactMultC: ReadMultiplier(value, 'C', opt.dEqFactMult[kTypeC]); break;
+                case kDEqFactMultO: ReadMultiplier(value, 'O', opt.dEqFactMult[kTypeO]); break;
+                case kDEqFactMultN: ReadMultiplier(value, 'N', opt.dEqFactMult[kTypeN]); break;
                 case kBAlwaysUpdateAll: opt.bAlwaysUpdateAll = CAtoi(value); break;
                 case kBHighRes:
                     opt.bHighRes = CAtoi(value);
@@ -226,6 +245,7 @@ void CZELKDoc::ReadOptionsFile() {
                 case kDSurfaceMaxW1: gridOption(opt.dSurfaceMaxW[0], value, "dSurfaceMaxW1", 0); break;
                 case kDSurfaceMaxW2: gridOption(opt.dSurfaceMaxW[1], value, "dSurfaceMaxW2", 0); break;
                 case kDSurfaceMaxW3: gridOption(opt.dSurfaceMaxW[2], value, "dSurfaceMaxW3", 0); break;
+                case kIRandSeed: opt.iRandSeed = CAtoi(value); break;
                 default: break;
             }
         }

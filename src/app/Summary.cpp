@@ -50,6 +50,9 @@ std::string RunSummary(const CZELKDoc& doc, bool converged, double lu, const Rea
     if (names.size() != w.size()) names = doc.cmd.asLastRunNames;
     std::string s = converged ? "Convergence attained.\n" : "Convergence not attained.\n";
     s += Format("Lu=%.8f\n", lu);
+    if (!doc.cmd.sLastRunCalibFailure.empty())
+        s += "Calibration did not settle: " + doc.cmd.sLastRunCalibFailure + ".\n";
+    s += Format("Random seed: %u\n", doc.cmd.uLastRunSeed);
     for (size_t k = 0; k < w.size(); ++k) {
         const std::string name = k < names.size() ? names[k] : Format("w%zu", k + 1);
         s += Format("w %-12s %.8f\n", name.c_str(), w[k]);

@@ -56,6 +56,8 @@ void FinishScan(CZELKDoc& doc) {
     doc.asFilesNotWritten.clear();
     (written ? doc.asFilesWritten : doc.asFilesNotWritten).push_back(path);
     if (!written && (doc.cmd.iBatchSUT != 0 || doc.platform.IsHeadless())) doc.iExitCode = 1;
+    doc.cmd.iLastRunIter = doc.scan.iIter;
+    doc.cmd.dLastRunElapsedSec = rs.dElapsedSec.load();
     if (doc.cmd.iBatchSUT == 1) {
         doc.cmd.iBatchSUT = 2;
         // A batch scan whose file was not written has not finished: it ends with a failure

@@ -4,9 +4,13 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/CLocale.h"
+
 namespace zelk {
 
 std::string Format(const char* fmt, ...) {
+    // Numbers are written with a decimal point whatever the environment's locale says.
+    const CNumericScope cLocale;
     va_list ap;
     va_start(ap, fmt);
     va_list ap2;

@@ -66,10 +66,18 @@ std::string CheckInitW(StringList& w, int p, double dNumVar) {
     } else if (static_cast<int>(w.size()) != p) {
         text = Format("Invalid asInitW (does not have 1 or %d tokens). Resetting to asInitW=1", p);
     } else {
+        // Every start weight is a positive number (0 or less cannot be a weight: the run
+        // would stop with a fatal error at its first step).
         double sum = 0;
-        for (const std::string& tok : w) sum += CAtof(tok);
-        // A sum that is not a number (a token "nan" or "inf") is invalid too.
-        if (!(std::fabs(sum - dNumVar) <= 1e-8))
+        bool positive = true;
+        for (const std::string& tok : w) {
+            const double x = CAtof(tok);
+            positive = positive && x > 0 && std::isfinite(x);
+            sum += x;
+        }
+        if (!positive)
+            text = "Invalid asInitW (each weight must be a number >0). Resetting to asInitW=1";
+        else if (!(std::fabs(sum - dNumVar) <= 1e-8))
             text = Format("Invalid asInitW (sum=%.6f!=%.6f). Resetting to asInitW=1", sum, dNumVar);
     }
     if (!text.empty()) w = StringList{"1"};

@@ -33,6 +33,8 @@ public:
     virtual void SetBackground(Rgb color, bool opaque) = 0;
     // Text anchored at its top-left corner, or at its top-right corner when rightAligned.
     virtual void Text(int x, int y, const std::string& text, bool rightAligned = false) = 0;
+    // Width in pixels of a text in the current font (the extent Text() covers).
+    virtual int TextWidth(const std::string& text) = 0;
     virtual void FillRect(const Rect& r, Rgb color) = 0;
     virtual void MoveTo(int x, int y) = 0;
     virtual void LineTo(int x, int y) = 0;

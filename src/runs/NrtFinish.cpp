@@ -3,11 +3,16 @@
 // writes the files and reports.
 #include "runs/NrtRun.h"
 
+#include "base/Format.h"
+
 namespace zelk {
 
 void NrtRun::Finish(NrtOutcome& out) {
     NrtState& s = m_s;
     Covariance();
+    if (m_ctx.settings.bCalib && !s.bCalibDone && s.sCalibFailure.empty())
+        s.sCalibFailure = Format("the run ended after %d calibrations, before the multipliers settled",
+                                 s.iCalibrations);
 
     const Matrix& wh = m_t.mWHist;
     const int last = wh.Rows() - 1;

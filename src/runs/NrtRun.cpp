@@ -110,7 +110,7 @@ NrtOutcome NrtRun::Step(const NrtInput& in) {
     }
     switch (m_s.phase) {
         case NrtPhase::SetUp:  // only before the first iteration
-        case NrtPhase::Parameters: Parameters(out); break;
+        case NrtPhase::Parameters: Parameters(in, out); break;
         case NrtPhase::Evaluate: Evaluate(out); break;
         case NrtPhase::Update: Update(in, out); break;
         case NrtPhase::Redraw:
@@ -149,10 +149,11 @@ void NrtRun::SetUp(NrtOutcome& out) {
     m_s.phase = NrtPhase::Parameters;
 }
 
-void NrtRun::Parameters(NrtOutcome& out) {
+void NrtRun::Parameters(const NrtInput& in, NrtOutcome& out) {
     // The forced step (after a restart or a pick) has been taken: this iteration starts
     // from the requested point.
     out.forcedStepTaken = true;
+    m_s.bRepeatForHessian = in.forced ? 1 : 0;
     const int p = m_ctx.data.iNumVar;
     const CheckedWeights cw = CheckWeights(ToList(m_s.mStartW));
     switch (cw.fault) {
@@ -198,7 +199,10 @@ void NrtRun::Evaluate(NrtOutcome& out) {
         m_s.bCovInputReady = 1;
         m_s.mHessCopy = m_s.loss.mHessV;
     }
-    if (std::floor(10.0 * m_s.dPctDone) != std::floor(10.0 * m_s.dPctBefore)) out.redraw = true;
+    if (std::floor(10.0 * m_s.dPctDone) != std::floor(10.0 * m_s.dPctBefore)) {
+        out.redraw = true;
+        out.progressOnly = m_s.phase == NrtPhase::Evaluate;  // the displays change at the update
+    }
 }
 
 }  // namespace zelk

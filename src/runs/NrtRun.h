@@ -16,6 +16,11 @@
 
 namespace zelk {
 
+// Calibration ends without settling after this many calibrations, or when a multiplier
+// leaves [kCalibRange^-1, kCalibRange] times its original value.
+constexpr int kMaxCalibrations = 50;
+constexpr double kCalibRange = 1e6;
+
 // The options a run reads.
 struct NrtSettings {
     int iMaxIterBudget = 100;  // iterations for all restarts together
@@ -39,6 +44,7 @@ struct NrtContext {
     Prepared& prep;
     double* eqFactMult;      // 5 multipliers, C O N S A
     double* lastEqFactMult;  // their values before the latest calibration
+    const double* orgEqFactMult;  // their values as read from the options
     RangeRule rangeRule;     // how ranges are recomputed (reads eqFactMult)
     NrtSettings settings;
     std::function<int()> rand;  // 0 .. 32767
@@ -62,6 +68,7 @@ struct NrtOutcome {
     Kind kind = Kind::Continue;
     std::string message;
     bool redraw = false;
+    bool progressOnly = false;       // the redraw shows a new percentage of the iteration only
     bool forcedStepTaken = false;    // clears the pending forced step
     bool requestForcedStep = false;  // asks for a forced step (after the redraw)
 };
@@ -87,14 +94,16 @@ public:
 private:
     NrtOutcome Fail(const std::string& text);
     void SetUp(NrtOutcome& out);
-    void Parameters(NrtOutcome& out);
+    void Parameters(const NrtInput& in, NrtOutcome& out);
     void Evaluate(NrtOutcome& out);
     void Update(const NrtInput& in, NrtOutcome& out);
     void Finish(NrtOutcome& out);
     void RandomRestart(NrtOutcome& out);
     // True when the multipliers have settled (the control goes on); false when the run
-    // restarted with new multipliers.
+    // restarted with new multipliers or calibration gave up (the run then ends).
     bool Calibrate(NrtOutcome& out);
+    // Ends the run at the current point, or first returns to a better best point.
+    void EndRun(bool converged, NrtOutcome& out);
     void Covariance();
     // Rebuilds the scale vector and the data view of the loss from the prepared ranges.
     void RebuildProblem();

@@ -27,6 +27,7 @@ struct NrtState {
     int bInitialised = 0;  // 0 again when the next step must finish the run
     int bFinished = 0;     // the finish step has run: later steps do nothing
     double dTriplesDone = 0, dPctBefore = 0, dPctDone = 0;  // progress of the iteration
+    int bRepeatForHessian = 0;  // this iteration was started by a forced step (after a restart)
     std::string sRunMethod;  // "NRT" while a Newton-Raphson run is on
 
     Matrix mStartW, mInitW, mPresetW, mCurW;  // p x 1
@@ -45,6 +46,17 @@ struct NrtState {
 
     int bCalibDone = 1;
     int bConverged = 0;
+    // Calibrations made in this run, and why calibration ended without settling (empty
+    // while it has not failed).
+    int iCalibrations = 0;
+    std::string sCalibFailure;
+    // Updates that recorded no row because the weights did not move (they count against
+    // the iteration budget, so a run whose weights settle still ends).
+    int iStalled = 0;
+    // The run ends with one more iteration at the best point found (it was better than
+    // where the budget or the last descent left the run); its row is the run's last.
+    int bFinalAtBest = 0;
+    int bFinalConverged = 0;
 
     // The evaluation of the current iteration.
     std::shared_ptr<Problem> pProblem;

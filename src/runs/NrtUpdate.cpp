@@ -105,9 +105,13 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
     const RealList g = ToList(l.mGradV);
     const RealList gw = GradientInW(g, ToList(s.mCurW));
 
-    // Histories: a row per iteration that moved the weights.
+    // Histories: a row per iteration that moved the weights (and the final row at the best
+    // point, although that iteration was forced).
     const bool forced = in.forced;
-    if (s.iIter == 0) {
+    if (s.bFinalAtBest) {
+        AppendHistories(m_t, s, g, gw);
+        ++s.iIter;
+    } else if (s.iIter == 0) {
         m_t.mLuHist = Matrix();
         m_t.mWHist = Matrix();
         m_t.mGHist = Matrix();
@@ -115,9 +119,13 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
         m_t.mPHist = Matrix();
         AppendHistories(m_t, s, g, gw);
         s.iIter = 1;
-    } else if (!in.paused && !forced && !SameAsLastRow(m_t.mWHist, s.mCurW)) {
-        AppendHistories(m_t, s, g, gw);
-        ++s.iIter;
+    } else if (!in.paused && !forced) {
+        if (!SameAsLastRow(m_t.mWHist, s.mCurW)) {
+            AppendHistories(m_t, s, g, gw);
+            ++s.iIter;
+        } else {
+            ++s.iStalled;
+        }
     }
 
     // Runaway parameters.
@@ -136,9 +144,13 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
     m_t.mDispPresetW = s.mPresetW;
     m_t.dDispLu = l.dLu;
     m_t.sCurWLabel = Format("Current w (iteration %d of %d)", s.iIter - 1, set.iMaxIterBudget);
-    m_t.mResultTable = LuAndWeights(m_t.mLuHist, m_t.mWHist, "W history");
-    m_t.asResultCols = StringList{"Lu"};
-    for (const auto& name : m_ctx.data.AnalysisNames()) m_t.asResultCols.push_back(name);
+    // The current-row table the window shows: Lu and the weights of this point.
+    Matrix cur(1, p + 1, 0.0, m_t.sCurWLabel);
+    cur.Set(0, 0, l.dLu);
+    for (int k = 0; k < p; ++k) cur.Set(0, k + 1, s.mCurW.Get(k, 0));
+    m_t.mResultTable2 = cur;
+    m_t.asResultCols2 = StringList{"Lu"};
+    for (const auto& name : m_ctx.data.AnalysisNames()) m_t.asResultCols2.push_back(name);
     s.mLastDist = l.mDist;
     if (!forced) s.mStartW = ToColumn(wNew);
 
@@ -147,8 +159,16 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
 
     // Control: the first case that applies.
     const double conv = set.dConvCrit;
+    if (s.bFinalAtBest) {
+        // The iteration at the best point: the run ends there.
+        s.bConverged = s.bFinalConverged;
+        s.bInitialised = 0;
+        s.mStartW = s.mCurW;
+        s.phase = NrtPhase::Redraw;
+        return;
+    }
     if (set.bCalib && maxDw <= conv) {
-        if (!Calibrate(out)) return;  // restarted with new multipliers
+        if (!Calibrate(out)) return;  // restarted with new multipliers, or gave up
     }
     if (s.iIter == s.iMaxIterRun - 1 && !s.mBestW.Empty() && !s.mCurW.EqualWithin(s.mBestW, 1e-9)) {
         // The last iteration but one: the final descent starts from the best point.
@@ -156,9 +176,12 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
         s.mPresetW = s.mInitW;
         out.redraw = true;
         out.requestForcedStep = true;
-    } else if (s.iIter >= s.iMaxIterRun + 1 || in.stopRequest) {
-        s.bInitialised = 0;  // the iteration budget is spent, or the user stopped the run
+    } else if (in.stopRequest) {
+        s.bInitialised = 0;  // the user stopped the run: it ends where it is
         s.mStartW = s.mCurW;
+    } else if (s.iIter + s.iStalled >= s.iMaxIterRun + 1) {
+        EndRun(false, out);  // the iteration budget is spent
+        return;
     } else if (maxDw > conv || s.bCalibDone == 0) {
         // The next iteration.
     } else if (s.iRestart >= set.iNumRandRestart + 1 || set.iNumRandRestart == 0 || s.iIter >= s.iMaxIterRun) {
@@ -170,13 +193,31 @@ void NrtRun::Update(const NrtInput& in, NrtOutcome& out) {
                 return;
             }
         }
-        s.bConverged = 1;
-        s.bInitialised = 0;
-        s.mStartW = s.mCurW;
+        EndRun(true, out);
+        return;
     } else {
         RandomRestart(out);
     }
     s.phase = NrtPhase::Redraw;
+}
+
+void NrtRun::EndRun(bool converged, NrtOutcome& out) {
+    NrtState& s = m_s;
+    s.phase = NrtPhase::Redraw;
+    if (!s.mBestW.Empty() && s.dBestLu + 1e-8 < s.loss.dLu && !s.mCurW.EqualWithin(s.mBestW, 1e-9)) {
+        // An earlier descent found a lower loss: one more iteration evaluates the best point,
+        // whose row then ends the history (every iteration before it stays).
+        s.bFinalAtBest = 1;
+        s.bFinalConverged = converged ? 1 : 0;
+        s.mStartW = s.mBestW;
+        s.mPresetW = s.mInitW;
+        out.redraw = true;
+        out.requestForcedStep = true;
+        return;
+    }
+    s.bConverged = converged ? 1 : 0;
+    s.bInitialised = 0;
+    s.mStartW = s.mCurW;
 }
 
 }  // namespace zelk

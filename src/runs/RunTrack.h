@@ -13,6 +13,9 @@ namespace zelk {
 
 struct RunTrack {
     // The published tables (their names are their captions) with their column names.
+    // While a run goes on, mResultTable2 is its current-row table ("Current w (iteration
+    // ..."), which the window shows: Lu and the weights of the current point (the replay
+    // adds a row with the gradient in w).
     std::string sMethodTitle;
     Matrix mResultTable, mResultTable2;
     StringList asResultCols, asResultCols2;

@@ -188,6 +188,23 @@ TEST(Options, ValidationWarnings) {
         {"ITHREADPRIORITY12345=6", "WARNING: Invalid iThreadPriority12345 option in ZELK.ini file: 6\n"
                                    "Must be an integer between 1 and 5. Setting iThreadPriority12345=3."},
         {"ITHREADPRIORITY12345=5", ""},
+        // A criterion of 0 or less would never end a run; a multiplier divides a range.
+        {"DCONVCRIT=0", "WARNING: Invalid dConvCrit option in ZELK.ini file: 0.00000000\n"
+                        "Must be a number >0. Setting dConvCrit=0.000001."},
+        {"DCONVCRIT=-1", "WARNING: Invalid dConvCrit option in ZELK.ini file: -1.00000000\n"
+                         "Must be a number >0. Setting dConvCrit=0.000001."},
+        {"DCONVCRIT=inf", "WARNING: Invalid dConvCrit option in ZELK.ini file: inf\n"
+                          "Must be a number >0. Setting dConvCrit=0.000001."},
+        {"DCONVCRIT=1e-300", ""},
+        {"DEQFACTMULTC=0", "WARNING: Invalid dEqFactMultC option in ZELK.ini file: 0.00000000\n"
+                           "Must be a number >0. Setting dEqFactMultC=1."},
+        {"DEQFACTMULTO=-2", "WARNING: Invalid dEqFactMultO option in ZELK.ini file: -2.00000000\n"
+                            "Must be a number >0. Setting dEqFactMultO=1."},
+        {"DEQFACTMULTN=nan", "WARNING: Invalid dEqFactMultN option in ZELK.ini file: nan\n"
+                             "Must be a number >0. Setting dEqFactMultN=1."},
+        {"DEQFACTMULTN=0.000001", ""},
+        {"IMAXITER=3000000000", ""},
+        {"IRANDSEED=42", ""},
     };
     for (const Case& c : cases) {
         Ini ini(c.line + "\n");
@@ -212,6 +229,11 @@ TEST(Options, ValidationWarnings) {
     EXPECT_EQ(Ini("ISLEEPMILLI=15.7").opt().iSleepMilli, 15);
     EXPECT_EQ(Ini("ISLEEPMILLI=0").opt().iSleepMilli, 0);
     EXPECT_EQ(Ini("ITHREADPRIORITY12345=high").opt().iThreadPriority12345, 3);
+    EXPECT_EQ(Ini("DCONVCRIT=-1").opt().dConvCrit, 0.000001);
+    EXPECT_EQ(Ini("DEQFACTMULTO=-2").opt().dEqFactMult[kTypeO], 1);
+    EXPECT_EQ(Ini("DEQFACTMULTO=-2").opt().dOrgEqFactMult[kTypeO], 1);
+    EXPECT_EQ(Ini("IMAXITER=3000000000").opt().iMaxIter, INT_MAX);  // not wrapped to a negative
+    EXPECT_EQ(Ini("IRANDSEED=42").opt().iRandSeed, 42);
     // Reading goes on after a warning.
     Ini ini("D3DSCALE=125\nIMAXITER=4\n");
     EXPECT_EQ(ini.pf.boxes.size(), 1u);

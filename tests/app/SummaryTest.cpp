@@ -34,6 +34,7 @@ TEST(Summary, RunSummaryOneItemPerLine) {
     EXPECT_EQ(RunSummary(f.doc, true, 0.125, {1.25, 0.75}, {"/d/x.NRT.Whist.out", "/d/x.NRT.Dist.out"}),
               "Convergence attained.\n"
               "Lu=0.12500000\n"
+              "Random seed: 0\n"
               "w C1           1.25000000\n"
               "w A1           0.75000000\n"
               "Written: /d/x.NRT.Whist.out\n"
@@ -47,11 +48,12 @@ TEST(Summary, RunSummaryOneItemPerLine) {
     f.doc.asFilesWritten = {"/d/x.NRT.Wrep.out"};
     EXPECT_EQ(RunSummary(f.doc), "Convergence not attained.\n"
                                  "Lu=2.00000000\n"
+                                 "Random seed: 0\n"
                                  "w C1           0.50000000\n"
                                  "w A1           1.50000000\n"
                                  "Written: /d/x.NRT.Wrep.out\n");
     f.doc.cmd.asLastRunNames.clear();
-    EXPECT_EQ(RunSummary(f.doc, false, 0, {3}, {}), "Convergence not attained.\nLu=0.00000000\nw w1           3.00000000\n");
+    EXPECT_EQ(RunSummary(f.doc, false, 0, {3}, {}), "Convergence not attained.\nLu=0.00000000\nRandom seed: 0\nw w1           3.00000000\n");
 }
 
 }  // namespace

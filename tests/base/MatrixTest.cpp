@@ -1,6 +1,8 @@
 // The matrix and the text helpers every layer relies on, with their edge cases.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <clocale>
 #include <cmath>
 
 #include "base/Format.h"
@@ -75,6 +77,9 @@ TEST(Text, TokensNumbersAndFields) {
     EXPECT_EQ(CAtoi("12abc"), 12);
     EXPECT_EQ(CAtoi("TRUE"), 0);
     EXPECT_EQ(CAtoi(" -7"), -7);
+    // Integers beyond 32 bits are held at the ends, as a 32-bit C library reads them.
+    EXPECT_EQ(CAtoi("3000000000"), INT_MAX);
+    EXPECT_EQ(CAtoi("-3000000000"), INT_MIN);
     EXPECT_DOUBLE_EQ(CAtof("2.5e1x"), 25.0);
     EXPECT_EQ(CAtof(""), 0.0);
     EXPECT_EQ(UpperCase("c_x1"), "C_X1");
@@ -87,4 +92,15 @@ TEST(Text, TokensNumbersAndFields) {
     EXPECT_EQ(TimeText(-3), "0 seconds");
     EXPECT_EQ(TimeText(NAN), "0 seconds");
     EXPECT_EQ(TimeText(90061.7), "1 days, 1 hours, 1 minutes, 1 seconds");
+}
+
+TEST(Text, NumbersIgnoreADecimalCommaLocale) {
+    const std::string keep = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");  // the environment would bite
+    EXPECT_EQ(CAtof("0.5"), 0.5);
+    EXPECT_EQ(Format("%.2f", 1.5), "1.50");
+    EXPECT_EQ(Real12(-2.25), " -2.25000000");
+    EXPECT_EQ(UpperCase("winters"), "WINTERS");
+    std::setlocale(LC_ALL, keep.c_str());
 }

@@ -118,12 +118,14 @@ TEST(Preparation, InitialWeightsWithThreeVariables) {
     const Case cases[] = {
         {{"1"}, ""},
         {{"0.5", "1.5", "1"}, ""},
-        {{"-1", "3", "1"}, ""},
+        {{"-1", "3", "1"}, "Invalid asInitW (each weight must be a number >0). Resetting to asInitW=1"},
+        {{"0", "2", "1"}, "Invalid asInitW (each weight must be a number >0). Resetting to asInitW=1"},
         {{"1.0"}, "Invalid asInitW (if one token then you must set asInitW=1). Resetting to asInitW=1"},
         {{"1", "1"}, "Invalid asInitW (does not have 1 or 3 tokens). Resetting to asInitW=1"},
         {{}, "Invalid asInitW (does not have 1 or 3 tokens). Resetting to asInitW=1"},
         {{"1", "1", "2"}, "Invalid asInitW (sum=4.000000!=3.000000). Resetting to asInitW=1"},
-        {{"nan", "1", "2"}, "Invalid asInitW (sum=nan!=3.000000). Resetting to asInitW=1"},
+        {{"nan", "1", "2"}, "Invalid asInitW (each weight must be a number >0). Resetting to asInitW=1"},
+        {{"inf", "1", "-inf"}, "Invalid asInitW (each weight must be a number >0). Resetting to asInitW=1"},
     };
     for (const Case& c : cases) {
         LoadFixture f;

@@ -1,5 +1,6 @@
 // The monitor of the headless mode and of batch runs: a batch never idles, a headless run
-// ends once nothing is left to do, and progress lines go to stderr.
+// ends once nothing is left to do, and progress lines go to stderr (in a log: one per
+// iteration, at most one a second).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -78,23 +79,53 @@ TEST(Headless, RefusedBatchRunReportsOnceAndEndsWithAFailure) {
 TEST(Headless, ProgressLinesWhileARunIsActive) {
     TestApp();
     HeadlessShell s;
-    RunMonitor monitor(s.doc, s.window, true, s.err);
+    RunMonitor monitor(s.doc, s.window, true, s.err);  // stderr is a log, not a terminal
+    double now = 0;
+    monitor.SetClock([&now] { return now; });
     s.doc.runs.rsNRT.bRunning = 1;
     s.doc.nrt.iIter = 3;
     s.doc.nrt.iMaxIterRun = 100;
     s.doc.nrt.dPctDone = 45;
     s.doc.runs.rsNRT.SetTexts("0 days, 0 hours, 0 minutes, 12 seconds", "0 days, 0 hours, 0 minutes, 15 seconds");
-    for (int i = 0; i < 8; ++i) monitor.Tick();
+    // Two seconds of passes (every 250 ms) in one iteration, then two quick iterations.
+    for (int i = 0; i < 8; ++i, now += 0.25) monitor.Tick();
+    s.doc.nrt.iIter = 4;
+    monitor.Tick();
+    now += 0.25;
+    s.doc.nrt.iIter = 5;
+    monitor.Tick();
     s.doc.runs.rsNRT.bRunning = 0;
     const std::string out = s.err.str();
-    EXPECT_NE(out.find("zelk: NRT iteration 3 of 100: 45.0% of the iteration"), std::string::npos) << out;
+    // Iterations count from 0, as on the panel ("Exploring (Iteration 2 of 100)").
+    EXPECT_NE(out.find("zelk: NRT iteration 2 of 100: 45.0% of the iteration"), std::string::npos) << out;
     EXPECT_NE(out.find("elapsed: 0 days, 0 hours, 0 minutes, 12 seconds"), std::string::npos) << out;
     EXPECT_NE(out.find("remaining: 0 days, 0 hours, 0 minutes, 15 seconds"), std::string::npos) << out;
-    // About once a second (every fourth pass of 250 ms), not at every pass.
+    EXPECT_NE(out.find("\nzelk: NRT iteration 3 of 100"), std::string::npos) << out;
+    EXPECT_EQ(out.find("iteration 4"), std::string::npos) << out;
     size_t lines = 0;
     for (char c : out) lines += c == '\n';
     EXPECT_EQ(lines, 2u);
     EXPECT_FALSE(s.window.IsClosing());
+}
+
+TEST(Headless, TerminalLineShortForm) {
+    TestApp();
+    HeadlessShell s;
+    EXPECT_EQ(TerminalProgressText(s.doc), "");
+    RunState& rs = s.doc.runs.rsNRT;
+    rs.bRunning = 1;
+    s.doc.nrt.iIter = 12;
+    s.doc.nrt.iMaxIterRun = 1000;
+    s.doc.nrt.dPctDone = 45;
+    rs.dElapsedSec = 2 * 86400 + 3 * 3600 + 4 * 60 + 5.9;
+    EXPECT_EQ(TerminalProgressText(s.doc),
+              "NRT iteration 12/1000 45.0% (run 0.0%), elapsed 2d 3:04:05, remaining unknown");
+    rs.dPercent = 1.2;
+    rs.dRemainingSec = 75;
+    rs.bPaused = 1;
+    const std::string line = "zelk: " + TerminalProgressText(s.doc);
+    EXPECT_EQ(line, "zelk: NRT iteration 12/1000 45.0% (run 1.2%), elapsed 2d 3:04:05, remaining 0:01:15, paused");
+    rs.bRunning = 0;
 }
 
 TEST(Headless, DisplayCheckAndTexts) {

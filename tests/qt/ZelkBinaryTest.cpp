@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace zelk {
 namespace {
@@ -129,6 +130,38 @@ TEST_F(ZelkBinary, BatchRunsThatCannotSaveStopAtTheStartWithAFailure) {
         EXPECT_NE(access((dir + "/flower2.dat.NRT.Whist.out").c_str(), F_OK), 0);
         rmdir(blocked.c_str());
     }
+}
+
+// The same run gives the same files, byte for byte: under a decimal-comma locale (numbers
+// are read and written with a point whatever the environment says) and again with the same
+// random seed (restarts included).
+TEST_F(ZelkBinary, SameFilesUnderADecimalCommaLocaleAndWithTheSameSeed) {
+    const char* const kOptions =
+        "ASINITW=1\nDCONVCRIT=0.000001\nINUMRANDRESTART=1\nIMAXITER=15\nIRANDSEED=11\n";
+    const char* const kFiles[] = {".NRT.Whist.out", ".NRT.Phist.out", ".NRT.Ghist.out", ".NRT.Dist.out",
+                                  ".NRT.CovW.out",  ".NRT.Cov.out",   ".NRT.Wrep.out"};
+    auto normalised = [](std::string text, const std::string& d) {
+        for (size_t at = text.find(d); at != std::string::npos; at = text.find(d)) text.replace(at, d.size(), "DIR");
+        return text;
+    };
+    std::vector<std::string> runs;
+    for (const char* locale : {"C", "de_DE.UTF-8", "C"}) {
+        const std::string d = FreshDir();
+        CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/flower_rep.dat", d + "/rep.dat");
+        std::ofstream(d + "/ZELK.ini") << kOptions;
+        const Result r = RunZelk(d, std::string("env LANG=") + locale + " LC_ALL=" + locale + " '" + Binary() +
+                                        "' --headless rep.dat -NRT -W=W_R01 -FWGT");
+        if (std::string(locale) != "C" && r.err.find("locale") != std::string::npos)
+            GTEST_SKIP() << "no " << locale << " locale here";
+        ASSERT_EQ(r.status, 0) << locale << ": " << r.err;
+        EXPECT_NE(r.out.find("Random seed: 11\n"), std::string::npos) << r.out;
+        std::string all = normalised(r.out, d);
+        for (const char* f : kFiles) all += normalised(ReadAll(d + "/rep.dat" + f), d);
+        runs.push_back(all);
+    }
+    EXPECT_EQ(runs[0].find(','), std::string::npos);  // no decimal comma anywhere
+    EXPECT_EQ(runs[1], runs[0]);
+    EXPECT_EQ(runs[2], runs[0]);
 }
 
 TEST_F(ZelkBinary, RefusedBatchEndsWithAFailure) {

@@ -95,7 +95,7 @@ class NrtRestarts : public ::testing::TestWithParam<unsigned> {};
 TEST_P(NrtRestarts, OneRandomRestartMakesThreeDescents) {
     FakePlatform pf;
     CZELKDoc doc(pf, false);
-    pf.SeedRand(GetParam());
+    doc.opt.iRandSeed = static_cast<int>(GetParam());
     doc.bManualStepping = 1;
     // No A variable: a descent that puts almost all the weight on a lone A variable
     // meets the type-A divide by zero for jointly absent pairs.
@@ -379,7 +379,7 @@ TEST(NrtRun, ResultsDoNotDependOnTheStepGrouping) {
         doc.bOneItemPerStep = one;
         doc.iStepBudgetMs = 1000;
         doc.opt.iNumRandRestart = 1;
-        pf.SeedRand(7);
+        doc.opt.iRandSeed = 7;
         doc.OnAnalyzeNrt();
         const int steps = StepToEnd(doc);
         if (one) {
@@ -403,6 +403,67 @@ TEST(NrtRun, ResultsDoNotDependOnTheStepGrouping) {
         ASSERT_EQ(m[0].Cols(), m[1].Cols());
         for (int k = 0; k < m[0].Size(); ++k) EXPECT_EQ(m[0].Data()[k], m[1].Data()[k]);
     }
+}
+
+}  // namespace
+}  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// A run whose weights stop moving while the criterion is finer than the history can tell
+// (1e-9) still ends: the updates that record no row count against the budget.
+TEST(NrtRun, SettledWeightsWithAVeryFineCriterionStillEnd) {
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    doc.bManualStepping = 1;
+    doc.opt.asInitW = {"1"};
+    doc.opt.dConvCrit = 1e-300;
+    doc.opt.iMaxIterBudget = 30;
+    const std::string dir = MakeTempDir();
+    WriteAll(dir + "/flower.dat", ReadAll(std::string(ZELK_SOURCE_DIR) + "/examples/flower.dat"));
+    ASSERT_TRUE(doc.OnOpenDocument(dir + "/flower.dat")) << pf.LastBox();
+    doc.OnAnalyzeNrt();
+    StepToEnd(doc, 200000);
+    ASSERT_EQ(doc.iFatalCount, 0) << pf.LastBox();
+    EXPECT_EQ(doc.runs.rsNRT.bRunning, 0);
+    EXPECT_EQ(doc.nrt.iIter + doc.nrt.iStalled, 31);
+    EXPECT_GT(doc.nrt.iStalled, 0);
+    EXPECT_EQ(pf.LastBox().rfind("Convergence not attained.", 0), 0u) << pf.LastBox();
+}
+
+// With restarts, when the budget runs out during a descent that is worse than the best
+// point found, the run ends on the best point: one more iteration there, whose row is the
+// last of the history, the loss written as the result and in the Wrep row.
+TEST(NrtRun, TheBestPointIsNeverLost) {
+    FakePlatform pf;
+    CZELKDoc doc(pf, false);
+    doc.bManualStepping = 1;
+    doc.opt.asInitW = {"1"};
+    doc.opt.iNumRandRestart = 2;
+    doc.opt.iMaxIterBudget = 12;  // IMAXITER=4 for three descents
+    doc.opt.iRandSeed = 1;
+    const std::string dir = MakeTempDir();
+    WriteAll(dir + "/flower.dat", ReadAll(std::string(ZELK_SOURCE_DIR) + "/examples/flower.dat"));
+    ASSERT_TRUE(doc.OnOpenDocument(dir + "/flower.dat")) << pf.LastBox();
+    doc.OnAnalyzeNrt();
+    double worstEnd = 0;  // the loss where the budget ran out
+    int steps = 0;
+    while (doc.runs.rsNRT.bRunning && steps++ < 200000) {
+        if (doc.nrt.bFinalAtBest && worstEnd == 0) worstEnd = doc.nrt.loss.dLu;
+        doc.OnStepMessage(RunMessage::NrtStep);
+    }
+    ASSERT_EQ(doc.iFatalCount, 0) << pf.LastBox();
+    ASSERT_EQ(doc.nrt.bFinalAtBest, 1) << "the budget did not run out in a worse descent";
+    const double best = doc.nrt.dBestLu;
+    EXPECT_GT(worstEnd, best + 1e-8);
+    const Matrix& lu = doc.track.mLuHist;
+    EXPECT_NEAR(lu(lu.Rows() - 1, 0), best, 1e-10);
+    EXPECT_NEAR(doc.track.dDispLu, best, 1e-10);
+    EXPECT_TRUE(doc.nrt.mCurW.EqualWithin(doc.nrt.mBestW, 1e-12));
+    const std::string whist = ReadAll(dir + "/flower.dat.NRT.Whist.out");
+    EXPECT_NE(whist.find(Real12(best) + "\n\nAvg.W."), std::string::npos) << whist.substr(0, 400);
+    EXPECT_EQ(pf.LastBox().rfind("Convergence not attained.", 0), 0u) << pf.LastBox();
 }
 
 }  // namespace

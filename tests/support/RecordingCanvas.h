@@ -12,6 +12,7 @@ struct DrawnText {
     int x, y;
     std::string text;
     bool rightAligned;
+    Rgb color;
 };
 struct DrawnLine {
     int x1, y1, x2, y2;
@@ -37,9 +38,11 @@ public:
     void SetPen(PenStyle, int, Rgb) override {}
     void SetBrush(Rgb) override {}
     void SetFont(int points, int weight) override { fontPoints = points, fontWeight = weight; }
-    void SetTextColor(Rgb) override {}
+    void SetTextColor(Rgb c) override { m_textColor = c; }
     void SetBackground(Rgb, bool) override {}
-    void Text(int x, int y, const std::string& s, bool right) override { texts.push_back({x, y, s, right}); }
+    void Text(int x, int y, const std::string& s, bool right) override { texts.push_back({x, y, s, right, m_textColor}); }
+    // A fixed-pitch model of the font: 7 pixels a character.
+    int TextWidth(const std::string& s) override { return 7 * static_cast<int>(s.size()); }
     void FillRect(const Rect& r, Rgb) override { filled.push_back(r); }
     void MoveTo(int x, int y) override { m_x = x, m_y = y; }
     void LineTo(int x, int y) override {
@@ -53,6 +56,7 @@ public:
 
 private:
     int m_x = 0, m_y = 0;
+    Rgb m_textColor = kBlack;
 };
 
 }  // namespace zelk

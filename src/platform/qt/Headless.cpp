@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
@@ -35,16 +36,8 @@ bool HasDisplay() {
 
 std::string UsageText() {
     return "Usage: zelk [DATAFILE] [-NRT | -SUT] [-W=NAME] [-FWGT]\n"
-           "       zelk --headless DATAFILE [-NRT | -SUT] [-W=NAME] [-FWGT]\n"
-           "\n"
-           "  DATAFILE   tab-delimited data file to open\n"
-           "  -NRT       run Newton-Raphson on the data set, write the result files, then exit\n"
-           "  -SUT       scan the loss surface (2 to 4 variables), write the surface file, then exit\n"
-           "  -W=NAME    use the W variable NAME as the sample weight\n"
-           "  -FWGT      a variable of zero range is an error even with a sample weight\n"
-           "  --headless run without a window: messages go to stderr, nothing waits for an answer\n"
-           "\n"
-           "Exit status: 0 when the load or the run succeeded, 1 after an error, 2 for a usage error.\n";
+           "       zelk --headless DATAFILE [-NRT | -SUT] [-W=NAME] [-FWGT] [--json]\n"
+           "       zelk --help | --version\n";
 }
 
 std::string NoDisplayText() {
@@ -62,8 +55,60 @@ std::string RunSummaryText(const CZELKDoc& doc) {
     return s;
 }
 
-RunMonitor::RunMonitor(CZELKDoc& doc, MainWindow& window, bool headless, std::ostream& err)
-    : m_doc(doc), m_window(window), m_headless(headless), m_err(err) {
+namespace {
+
+// "H:MM:SS", with days in front when there are any.
+std::string Clock(double seconds) {
+    long long t = seconds > 0 ? static_cast<long long>(seconds) : 0;
+    const long long days = t / 86400;
+    t %= 86400;
+    const std::string hms = Format("%lld:%02lld:%02lld", t / 3600, t / 60 % 60, t % 60);
+    return days > 0 ? Format("%lldd ", days) + hms : hms;
+}
+
+}  // namespace
+
+std::string TerminalProgressText(const CZELKDoc& doc) {
+    const RunState* rs = nullptr;
+    std::string s;
+    if (doc.runs.rsNRT.bRunning) {
+        rs = &doc.runs.rsNRT;
+        s = Format("NRT iteration %d/%d %.1f%% (run %.1f%%)", doc.nrt.iIter, doc.nrt.iMaxIterRun,
+                   doc.nrt.dPctDone, rs->dPercent.load());
+    } else if (doc.runs.rsSurface.bRunning) {
+        rs = &doc.runs.rsSurface;
+        s = Format("SuT point %d/%d %.1f%%", rs->iProgress.load(), rs->iProgressMax.load(), rs->dPercent.load());
+    } else if (doc.runs.rsNRTReplay.bRunning) {
+        rs = &doc.runs.rsNRTReplay;
+        s = Format("NRT Replay row %d/%d %.1f%%", rs->iProgress.load(), rs->iProgressMax.load(),
+                   rs->dPercent.load());
+    } else {
+        return std::string();
+    }
+    s += ", elapsed " + Clock(rs->dElapsedSec.load());
+    // Nothing done yet: the estimate, which divides by the part done, is unknown.
+    s += ", remaining " + (rs->dPercent.load() > 0 ? Clock(rs->dRemainingSec.load()) : std::string("unknown"));
+    if (rs->bPaused) s += ", paused";
+    return s;
+}
+
+long long ProgressStep(const CZELKDoc& doc) {
+    constexpr long long kKind = 1000000000000LL;
+    if (doc.runs.rsNRT.bRunning) return doc.nrt.iIter;
+    if (doc.runs.rsSurface.bRunning) return kKind + static_cast<long long>(doc.runs.rsSurface.dPercent.load());
+    return 2 * kKind + doc.runs.rsNRTReplay.iProgress.load();
+}
+
+RunMonitor::RunMonitor(CZELKDoc& doc, MainWindow& window, bool headless, std::ostream& err,
+                       int terminalColumns)
+    : m_doc(doc),
+      m_window(window),
+      m_headless(headless),
+      m_progress(err, terminalColumns),
+      m_clock([] {
+          const auto t = std::chrono::steady_clock::now().time_since_epoch();
+          return std::chrono::duration<double>(t).count();
+      }) {
     m_timer.setInterval(250);
     connect(&m_timer, &QTimer::timeout, this, &RunMonitor::Tick);
     m_timer.start();
@@ -75,7 +120,6 @@ void RunMonitor::Tick() {
     for (int k = 0; k < kNumRunKinds; ++k)
         if (m_doc.runs.bInSend[k]) return;
     if (QApplication::activeModalWidget() != nullptr) return;
-    ++m_ticks;
 
     const CommandLine& cmd = m_doc.cmd;
     const bool finished = cmd.iBatchNRT == 2 || cmd.iBatchSUT == 2;
@@ -87,9 +131,17 @@ void RunMonitor::Tick() {
     if (finished || ((surfacePending || nrtPending) && canAct)) m_doc.RedrawAllViews();
 
     if (!m_headless) return;
-    if (m_ticks % 4 == 0) {
-        const std::string progress = RunProgressText(m_doc);
-        if (!progress.empty()) m_err << "zelk: " << progress << "\n" << std::flush;
+    // A terminal line has to fit the width: it gets the short form.
+    const std::string progress = m_progress.OnTerminal() ? TerminalProgressText(m_doc) : RunProgressText(m_doc);
+    if (progress.empty()) {
+        m_progress.End();
+    } else {
+        if (m_progress.OnTerminal()) {
+            // The terminal may have been resized.
+            const int columns = TerminalColumns(2);
+            if (columns > 0) m_progress.SetColumns(columns);
+        }
+        m_progress.Update("zelk: " + progress, ProgressStep(m_doc), m_clock());
     }
     if (m_doc.AnyRunActive()) {
         m_idleTicks = 0;

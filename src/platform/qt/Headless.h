@@ -6,8 +6,11 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <iosfwd>
 #include <string>
+
+#include "platform/qt/ProgressLine.h"
 
 namespace zelk {
 
@@ -27,20 +30,36 @@ std::string NoDisplayText();
 std::string LoadSummaryText(const CZELKDoc& doc);
 std::string RunSummaryText(const CZELKDoc& doc);
 
+// The progress line on a terminal, short enough for 80 columns:
+// "NRT iteration 3/100 45.0% (run 7.9%), elapsed 0:00:12, remaining 0:00:15".
+std::string TerminalProgressText(const CZELKDoc& doc);
+
+// Where the run is, for the progress lines: changes from one iteration (a surface scan:
+// one whole percent; a replay: one row) to the next.
+long long ProgressStep(const CZELKDoc& doc);
+
 class RunMonitor : public QObject {
     Q_OBJECT
 public:
-    RunMonitor(CZELKDoc& doc, MainWindow& window, bool headless, std::ostream& err);
+    // terminalColumns: the width of the terminal that err writes to, 0 when it is not a
+    // terminal (see ProgressLine).
+    RunMonitor(CZELKDoc& doc, MainWindow& window, bool headless, std::ostream& err,
+               int terminalColumns = 0);
     // One pass of the monitor (the timer calls it every 250 ms).
     void Tick();
+    // Clears a progress line left on the terminal before other text goes to err.
+    void BreakProgressLine() { m_progress.Break(); }
+    void EndProgressLine() { m_progress.End(); }
+    // Tests: the clock of the progress lines, in seconds.
+    void SetClock(std::function<double()> clock) { m_clock = std::move(clock); }
 
 private:
     CZELKDoc& m_doc;
     MainWindow& m_window;
     bool m_headless;
-    std::ostream& m_err;
     QTimer m_timer;
-    int m_ticks = 0;
+    ProgressLine m_progress;
+    std::function<double()> m_clock;
     int m_idleTicks = 0;
 };
 

@@ -19,12 +19,17 @@
 #include "platform/qt/ViewWidget.h"
 #include "view/View.h"
 
+// The build gives the version.
+#ifndef ZELK_VERSION
+#define ZELK_VERSION "unknown"
+#endif
+
 namespace zelk {
 
 namespace {
 
 const char* const kAboutText =
-    "ZELK Version 1.0\n\n"
+    "ZELK Version " ZELK_VERSION "\n\n"
     "ZELK finds the weights of the variables of a mixed-type data set (continuous, ordinal, "
     "nominal and asymmetric binary variables) that make the weighted distances between its "
     "records as close as possible to an ultrametric. It minimises the ultrametric loss Lu by "
@@ -51,8 +56,17 @@ MainWindow::MainWindow(CZELKDoc& doc, CZELKView& view, bool headless, QWidget* p
     BuildStatusBar();
     resize(1600, 1000);
     RefreshStatus();
+    // The progress line follows every draw of the view, so it shows what the panel shows.
+    connect(m_viewWidget, &ViewWidget::Drawn, this, &MainWindow::RefreshStatus);
     m_statusTimer.setInterval(250);
-    connect(&m_statusTimer, &QTimer::timeout, this, &MainWindow::RefreshStatus);
+    // Between draws the timer keeps the title right and puts back "Ready" once no run is
+    // active; it leaves a run's progress line to the draws.
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] {
+        if (RunProgressText(m_doc).empty())
+            RefreshStatus();
+        else if (windowTitle() != WindowTitleFor(m_doc))
+            setWindowTitle(WindowTitleFor(m_doc));
+    });
     m_statusTimer.start();
 }
 

@@ -37,7 +37,8 @@ public:
     QString MessagePaneText() const;
     bool IsClosing() const { return m_closing; }
     QMenu* FileMenu() { return m_fileMenu; }
-    // Refreshes the title and the message pane (also done every 250 ms).
+    // Refreshes the title and the message pane (after every draw of the view, and every
+    // 250 ms while no run is active).
     void RefreshStatus();
 
 public slots:

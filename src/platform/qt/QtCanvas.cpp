@@ -1,12 +1,23 @@
 #include "platform/qt/QtCanvas.h"
 
 #include <QFontMetrics>
+#include <QTextLayout>
+#include <QtMath>
 
 namespace zelk {
 
 namespace {
 
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+QString ToQString(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The panels' layout was made for a narrow sans serif; DejaVu Sans Condensed is one that
+// is on every machine the program is installed on (fonts-dejavu-extra).
+const QStringList& PanelFontFamilies() {
+    static const QStringList families{"DejaVu Sans Condensed", "Liberation Sans", "Arial", "DejaVu Sans"};
+    return families;
+}
 
 }  // namespace
 
@@ -45,12 +56,15 @@ void QtCanvas::SetBrush(Rgb color) { m_painter.setBrush(ToQColor(color)); }
 
 void QtCanvas::SetFont(int pointSize, int weight) {
     QFont font = m_painter.font();
+    font.setFamilies(PanelFontFamilies());
     font.setPixelSize(PixelSizeForPoints(pointSize));
     font.setWeight(weight >= 600 ? QFont::Bold : QFont::Normal);
     font.setItalic(false);
     font.setUnderline(false);
     font.setStrikeOut(false);
     m_painter.setFont(font);
+    m_metrics = QFontMetrics(m_painter.font());
+    m_lastWidth = -1;
 }
 
 void QtCanvas::SetTextColor(Rgb color) { m_textColor = ToQColor(color); }
@@ -60,18 +74,38 @@ void QtCanvas::SetBackground(Rgb color, bool opaque) {
     m_painter.setBackgroundMode(opaque ? Qt::OpaqueMode : Qt::TransparentMode);
 }
 
+int QtCanvas::TextWidth(const std::string& text) {
+    // The view asks for the width of the line it has just drawn: shaped once, not twice.
+    if (m_lastWidth >= 0 && text == m_lastText) return m_lastWidth;
+    m_lastText = text;
+    m_lastWidth = m_metrics.horizontalAdvance(ToQString(text));
+    return m_lastWidth;
+}
+
 void QtCanvas::Text(int x, int y, const std::string& text, bool rightAligned) {
-    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QFontMetrics fm(m_painter.font());
-    const int width = fm.horizontalAdvance(s);
+    // One layout gives both the width and the glyphs, laid out from the top-left corner.
+    QTextLayout layout(ToQString(text), m_painter.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    const int width = qCeil(line.horizontalAdvance());
+    m_lastText = text;
+    m_lastWidth = width;
+
     const int left = rightAligned ? x - width : x;
-    if (m_painter.backgroundMode() == Qt::OpaqueMode)
-        m_painter.fillRect(QRect(left, y, width, fm.height()), m_painter.background());
-    m_painter.save();
+    const bool opaque = m_painter.backgroundMode() == Qt::OpaqueMode;
+    if (opaque) {
+        m_painter.fillRect(QRect(left, y, width, m_metrics.height()), m_painter.background());
+        m_painter.setBackgroundMode(Qt::TransparentMode);
+    }
     m_painter.setPen(m_textColor);
-    m_painter.setBackgroundMode(Qt::TransparentMode);
-    m_painter.drawText(QPoint(left, y + fm.ascent()), s);
-    m_painter.restore();
+    layout.draw(&m_painter, QPointF(left, y));
+    m_painter.setPen(m_pen);
+    if (opaque) m_painter.setBackgroundMode(Qt::OpaqueMode);
 }
 
 void QtCanvas::FillRect(const Rect& r, Rgb color) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 
@@ -26,6 +27,7 @@ public:
     void SetTextColor(Rgb color) override;
     void SetBackground(Rgb color, bool opaque) override;
     void Text(int x, int y, const std::string& text, bool rightAligned = false) override;
+    int TextWidth(const std::string& text) override;
     void FillRect(const Rect& r, Rgb color) override;
     void MoveTo(int x, int y) override;
     void LineTo(int x, int y) override;
@@ -43,6 +45,9 @@ private:
     qsizetype m_bytesPerLine = 0;
     QPainter m_painter;
     QPen m_pen;
+    QFontMetrics m_metrics{QFont()};
+    std::string m_lastText;  // the last text measured or drawn, and its width
+    int m_lastWidth = -1;
     QColor m_textColor = Qt::black;
     QPoint m_pos;
 };

@@ -41,6 +41,7 @@ MsgAnswer QtPlatform::MessageBox(const std::string& text, MsgIcon icon, MsgButto
     }
     ++m_boxes;
     if (m_headless) {
+        if (m_beforeErr) m_beforeErr();
         *m_err << HeadlessBoxText(text) << std::flush;
         // Nobody can answer: a question takes its safe answer.
         return buttons == MsgButtons::OkCancel ? MsgAnswer::Cancel : MsgAnswer::Ok;

@@ -35,6 +35,9 @@ public:
     void SetViewWidget(ViewWidget* view) { m_view = view; }
     // Where headless message boxes print (stderr unless a test changes it).
     void SetErrorStream(std::ostream* out) { m_err = out; }
+    // Called before a headless message box prints (the headless progress line clears
+    // itself there).
+    void SetBeforeErrorOutput(std::function<void()> fn) { m_beforeErr = std::move(fn); }
     bool InWindowThread() const;
 
     MsgAnswer MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
@@ -66,6 +69,7 @@ private:
     QPointer<QWidget> m_window;
     QPointer<ViewWidget> m_view;
     std::ostream* m_err;
+    std::function<void()> m_beforeErr;
     std::atomic<std::uint32_t> m_seed{1};
     int m_boxes = 0;
 };

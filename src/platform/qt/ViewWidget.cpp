@@ -21,6 +21,7 @@ public:
     void SetTextColor(Rgb) override {}
     void SetBackground(Rgb, bool) override {}
     void Text(int, int, const std::string&, bool) override {}
+    int TextWidth(const std::string&) override { return 0; }
     void FillRect(const Rect&, Rgb) override {}
     void MoveTo(int, int) override {}
     void LineTo(int, int) override {}
@@ -74,6 +75,9 @@ void ViewWidget::Redraw() {
     }
     m_drawing = false;
     update();
+    emit Drawn();
+    // A consistency failure met by the draw is reported now that the draw has returned.
+    m_view.Document().ReportDrawFault();
 }
 
 void ViewWidget::paintEvent(QPaintEvent* event) {
@@ -89,8 +93,7 @@ void ViewWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (event->size().isEmpty()) return;
     ResizeImage(event->size());
-    // A resize forces full draws for a while.
-    m_view.Document().disp.bWasForeground = 0;
+    m_view.OnSize();
     Redraw();
 }
 

@@ -24,6 +24,10 @@ public:
     // nothing (the headless mode, where no one looks at the image).
     void SetPaintImage(bool on) { m_paintImage = on; }
 
+signals:
+    // A draw into the image has finished (the status bar reads the same counters now).
+    void Drawn();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
