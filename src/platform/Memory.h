@@ -1,5 +1,5 @@
 // How much memory the process may use: the machine's physical memory, or less when an
-// address-space limit (ulimit -v) leaves less room.
+// address-space limit (ulimit -v) leaves less room (of which four fifths count).
 #pragma once
 
 #include <string>
