@@ -55,8 +55,10 @@ public:
     int bBatchRunStarted = 0;
     // A batch run finished its last step (batch completion).
     int bBatchFinished = 0;
-    // Files written by the last finished run, for the headless summary.
+    // Files written by the last finished run, for the headless summary, and the files it
+    // could not write (their previous contents are unchanged).
     StringList asFilesWritten;
+    StringList asFilesNotWritten;
     // The seed of the random restarts of the last Newton-Raphson run (IRANDSEED, or the
     // time when that is 0): setting IRANDSEED to it repeats the run.
     unsigned uRandSeed = 0;
@@ -114,7 +116,8 @@ public:
     // Ends the previous pacing thread of a kind (waits for it, delivering its pending
     // send); a command calls it before it marks its run as running.
     void EndPacingThread(int runKind);
-    // The view's handlers of the private step messages.
+    // The view's handlers of the private step messages. A step that runs out of memory
+    // ends its run with kOutOfMemoryText (and the document is emptied).
     void OnStepMessage(RunMessage msg);
     // Clears every run, lets pending sends drain and joins the pacing threads.
     void StopAllRunsAndJoin();
@@ -139,6 +142,13 @@ public:
     // Writes the header (bCreate) and the two published tables; false when the file
     // could not be written (after its message).
     bool WriteTables(const std::string& path, int bCreate, int bRowLabels);
+
+private:
+    void StepMessage(RunMessage msg);
+    bool OpenDocumentPhases(const std::string& path);
 };
+
+// The message of a step or an open that ran out of memory.
+extern const char* const kOutOfMemoryText;
 
 }  // namespace zelk

@@ -1,6 +1,9 @@
 // The document's lifecycle: emptying it, reading the command line, and the fixed
 // sequence of an open.
 #include "app/Document.h"
+
+#include <new>
+
 #include "base/Text.h"
 
 namespace zelk {
@@ -49,6 +52,18 @@ bool CZELKDoc::ReadCommandLine() {
 }
 
 bool CZELKDoc::OnOpenDocument(const std::string& path) {
+    // A file too large for the memory (a result file of billions of lines, say) fails the
+    // open with a message instead of ending the program.
+    try {
+        return OpenDocumentPhases(path);
+    } catch (const std::bad_alloc&) {
+        Message(kOutOfMemoryText);
+        OnNewDocument();
+        return false;
+    }
+}
+
+bool CZELKDoc::OpenDocumentPhases(const std::string& path) {
     // Every failing phase has shown its message. The loader, the preparation and the
     // value-type checks leave the emptying to this sequence; the result-file and surface
     // checks may have emptied the document themselves (the names are gone then).

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/Document.h"
+#include "app/RunMemoryCheck.h"
 #include "base/Format.h"
 #include "results/NrtFiles.h"
 #include "results/TableFile.h"
@@ -29,7 +30,7 @@ std::string NrtRefusalText(const CZELKDoc& doc) {
         return "Calibration (BCALIB=1) scales the C, O and N multipliers to the average weight "
                "of the A variables, but this data set has no A variable. Set BCALIB=0 in "
                "ZELK.ini to run without calibration.";
-    return std::string();
+    return NrtMemoryRefusal(doc);
 }
 
 namespace {
@@ -61,9 +62,11 @@ NrtPaths PathsOf(const ResultFiles& res) {
     return p;
 }
 
-// The first step's writes: the result tables emptied, the method text, the seven paths and,
-// under the write rule, the heading lines of the six table files.
-void FirstStepWrites(CZELKDoc& doc) {
+// The first step: the result tables emptied, the method text, the seven paths and, under
+// the write rule, the check that each of the six table files can be written at the end
+// (nothing is written now: the previous results stay whole until the new ones replace
+// them). False, after the messages, when a file cannot be written.
+bool FirstStepWrites(CZELKDoc& doc) {
     RunTrack& t = doc.track;
     t.mResultTable.Clear();
     t.mResultTable2.Clear();
@@ -73,23 +76,28 @@ void FirstStepWrites(CZELKDoc& doc) {
     const NrtPaths paths = NrtPathsFor(doc.data.sDataPath);
     PathsInto(doc.res, paths);
     doc.asFilesWritten.clear();
-    if (!WriteSixFiles(doc)) return;
-    const std::string header = NrtHeaderText(doc.data.sDataPath);
-    for (const std::string* f : {&paths.sPhistPath, &paths.sGhistPath, &paths.sWhistPath, &paths.sCovWPath,
-                                 &paths.sCovPath, &paths.sDistPath}) {
-        const WriteFault fault = WriteTextFile(*f, header, true);
-        if (fault != WriteFault::None) doc.Message(WriteFaultText(*f, true, fault));
-    }
+    doc.asFilesNotWritten.clear();
+    if (!WriteSixFiles(doc)) return true;
+    const StringList faults = UnwritableFileMessages(
+        {paths.sPhistPath, paths.sGhistPath, paths.sWhistPath, paths.sCovWPath, paths.sCovPath, paths.sDistPath});
+    for (const std::string& text : faults) doc.Message(text);
+    return faults.empty();
 }
 
-// The end-of-run files. Records the files written; false when the Wrep row could not be
-// written (after its message): the run then ends without its final message.
-bool EndOfRunWrites(CZELKDoc& doc) {
+struct EndWrites {
+    bool setWritten = true;  // the six files (when the write rule asks for them)
+    bool wrepWritten = true;
+};
+
+// The end-of-run files. Records the files written and those not written.
+EndWrites EndOfRunWrites(CZELKDoc& doc) {
     const NrtState& s = doc.nrt;
     const RunTrack& t = doc.track;
     const ResultFiles& res = doc.res;
     const StringList names = doc.data.AnalysisNames();
     doc.asFilesWritten.clear();
+    doc.asFilesNotWritten.clear();
+    EndWrites out;
 
     if (WriteSixFiles(doc)) {
         NrtRecord rec;
@@ -109,19 +117,12 @@ bool EndOfRunWrites(CZELKDoc& doc) {
         rec.avgW = s.adFinalAvgW;
         rec.orgEqFactMult = doc.opt.dOrgEqFactMult;
         rec.eqFactMult = doc.opt.dEqFactMult;
-        const NrtTexts texts = NrtResultTexts(rec);
-        const std::pair<const std::string*, const std::string*> files[] = {
-            {&res.sCovWPath, &texts.covW}, {&res.sCovPath, &texts.cov},     {&res.sDistPath, &texts.dist},
-            {&res.sGhistPath, &texts.ghist}, {&res.sPhistPath, &texts.phist}, {&res.sWhistPath, &texts.whist}};
-        bool ok[6];
-        for (int f = 0; f < 6; ++f) {
-            const WriteFault fault = WriteTextFile(*files[f].first, *files[f].second, true);
-            ok[f] = fault == WriteFault::None;
-            if (!ok[f]) doc.Message(WriteFaultText(*files[f].first, true, fault));
-        }
-        // Listed in the order of the final message.
-        for (int f : {5, 4, 3, 2, 0, 1})
-            if (ok[f]) doc.asFilesWritten.push_back(*files[f].first);
+        // All six or none: a set that mixes two runs is never left behind.
+        const NrtPaths paths = PathsOf(res);
+        const FileSetWrite w = WriteNrtFileSet(paths, NrtResultTexts(rec));
+        out.setWritten = w.Ok();
+        if (!w.Ok()) doc.Message(w.message);
+        (w.Ok() ? doc.asFilesWritten : doc.asFilesNotWritten) = NrtSetPaths(paths);
     }
 
     if (WriteWrep(doc)) {
@@ -136,20 +137,18 @@ bool EndOfRunWrites(CZELKDoc& doc) {
         const std::string text =
             (create ? WrepHeader(names) : std::string()) + WrepRow(doc.cmd.sWeightVar, s.bConverged, lu, w);
         const std::string failure = WriteWrepRow(res.sWrepPath, create, text);
-        if (!failure.empty()) {
-            doc.Message(failure, MsgIcon::Stop, MsgButtons::Ok);
-            return false;
-        }
-        doc.asFilesWritten.push_back(res.sWrepPath);
+        out.wrepWritten = failure.empty();
+        if (!failure.empty()) doc.Message(failure, MsgIcon::Stop, MsgButtons::Ok);
+        (failure.empty() ? doc.asFilesWritten : doc.asFilesNotWritten).push_back(res.sWrepPath);
     }
-    return true;
+    return out;
 }
 
 // The run has finished: its files, its outcome for the summary, the end of the run and the
 // final message.
 void FinishRun(CZELKDoc& doc) {
     const RunTrack& t = doc.track;
-    const bool written = EndOfRunWrites(doc);
+    const EndWrites written = EndOfRunWrites(doc);
 
     // The outcome stays readable after the batch reset below.
     const int last = t.mWHist.Rows() - 1;
@@ -168,20 +167,23 @@ void FinishRun(CZELKDoc& doc) {
         doc.iExitCode = 1;
 
     doc.runs.rsNRT.bRunning = 0;
-    if (!written) {
+    // A file that could not be written fails a batch run.
+    const bool batch = doc.cmd.iBatchNRT != 0 || doc.platform.IsHeadless();
+    if ((!written.wrepWritten || !written.setWritten) && batch) doc.iExitCode = 1;
+    if (!written.wrepWritten) {
         // The Wrep row could not be written: no final message; a batch run ends with a
         // failure status at the next repaint.
-        if (doc.cmd.iBatchNRT != 0 || doc.platform.IsHeadless()) doc.iExitCode = 1;
         return;
     }
     if (doc.cmd.iBatchNRT == 1) {
         doc.BatchCompletion(kRunNRT);
         return;
     }
-    std::string text = NrtFinalMessage(PathsOf(doc.res), doc.nrt.bConverged);
+    std::string text = written.setWritten ? NrtFinalMessage(PathsOf(doc.res), doc.nrt.bConverged)
+                                          : NrtNotWrittenMessage(PathsOf(doc.res), doc.nrt.bConverged);
     if (!doc.nrt.sCalibFailure.empty())
         text += "\n\nCalibration of the multipliers did not settle: " + doc.nrt.sCalibFailure + ".";
-    doc.Message(text, MsgIcon::Information, MsgButtons::Ok);
+    doc.Message(text, written.setWritten ? MsgIcon::Information : MsgIcon::Stop, MsgButtons::Ok);
 }
 
 }  // namespace
@@ -259,7 +261,12 @@ void CZELKDoc::NrtStep() {
     set.bOneItemPerStep = bOneItemPerStep != 0;
 
     NrtRun run(nrt, track, ctx);
-    if (run.AtSetUp()) FirstStepWrites(*this);
+    if (run.AtSetUp() && !FirstStepWrites(*this)) {
+        // The results could not be saved: the run stops before its work, the data stay.
+        rs.bRunning = 0;
+        if (cmd.iBatchNRT != 0 || platform.IsHeadless()) iExitCode = 1;
+        return;
+    }
     NrtInput in;
     in.paused = rs.bPaused != 0;
     in.forced = rs.bStepRequest != 0;

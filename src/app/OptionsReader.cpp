@@ -111,6 +111,20 @@ void CZELKDoc::ReadOptionsFile() {
 
     // A pipe or a device under that name would block or never end: the reader opens only
     // a regular file.
+    // The grid options must be finite numbers (an infinite bound or step leaves no grid to
+    // scan): anything else keeps the default.
+    auto gridOption = [this](double& field, const std::string& value, const char* name, double def) {
+        const double v = CAtof(value);
+        if (std::isfinite(v)) {
+            field = v;
+            return;
+        }
+        Message(Format("WARNING: Invalid %s option in ZELK.ini file: %.8f\n"
+                       "Must be a finite number. Setting %s=%g.",
+                       name, v, name, def));
+        field = def;
+    };
+
     TextReader in;
     if (!in.Open(path)) {
         Message("WARNING: Could not read from " + path + ". Default options will be used.");
@@ -222,15 +236,15 @@ void CZELKDoc::ReadOptionsFile() {
                         opt.iThreadPriority12345 = 3;
                     }
                     break;
-                case kDSurfaceByW2Vars: opt.dSurfaceByW2Vars = CAtof(value); break;
-                case kDSurfaceByW3Vars: opt.dSurfaceByW3Vars = CAtof(value); break;
-                case kDSurfaceByW4Vars: opt.dSurfaceByW4Vars = CAtof(value); break;
-                case kDSurfaceMinW1: opt.dSurfaceMinW[0] = CAtof(value); break;
-                case kDSurfaceMinW2: opt.dSurfaceMinW[1] = CAtof(value); break;
-                case kDSurfaceMinW3: opt.dSurfaceMinW[2] = CAtof(value); break;
-                case kDSurfaceMaxW1: opt.dSurfaceMaxW[0] = CAtof(value); break;
-                case kDSurfaceMaxW2: opt.dSurfaceMaxW[1] = CAtof(value); break;
-                case kDSurfaceMaxW3: opt.dSurfaceMaxW[2] = CAtof(value); break;
+                case kDSurfaceByW2Vars: gridOption(opt.dSurfaceByW2Vars, value, "dSurfaceByW2Vars", 0.001); break;
+                case kDSurfaceByW3Vars: gridOption(opt.dSurfaceByW3Vars, value, "dSurfaceByW3Vars", 0.02); break;
+                case kDSurfaceByW4Vars: gridOption(opt.dSurfaceByW4Vars, value, "dSurfaceByW4Vars", 0.05); break;
+                case kDSurfaceMinW1: gridOption(opt.dSurfaceMinW[0], value, "dSurfaceMinW1", 0); break;
+                case kDSurfaceMinW2: gridOption(opt.dSurfaceMinW[1], value, "dSurfaceMinW2", 0); break;
+                case kDSurfaceMinW3: gridOption(opt.dSurfaceMinW[2], value, "dSurfaceMinW3", 0); break;
+                case kDSurfaceMaxW1: gridOption(opt.dSurfaceMaxW[0], value, "dSurfaceMaxW1", 0); break;
+                case kDSurfaceMaxW2: gridOption(opt.dSurfaceMaxW[1], value, "dSurfaceMaxW2", 0); break;
+                case kDSurfaceMaxW3: gridOption(opt.dSurfaceMaxW[2], value, "dSurfaceMaxW3", 0); break;
                 case kIRandSeed: opt.iRandSeed = CAtoi(value); break;
                 default: break;
             }

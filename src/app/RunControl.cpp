@@ -2,7 +2,13 @@
 // threads.
 #include "app/Document.h"
 
+#include <new>
+
 namespace zelk {
+
+const char* const kOutOfMemoryText =
+    "Out of memory: this machine could not provide the memory needed, so the operation was "
+    "stopped. Files written before are unchanged.";
 
 void CZELKDoc::RunReset() {
     for (int k = 0; k < kNumRunKinds; ++k) runs.Get(k).Reset(opt.iThreadPriority12345);
@@ -12,6 +18,16 @@ void CZELKDoc::RunReset() {
 }
 
 void CZELKDoc::OnStepMessage(RunMessage msg) {
+    // The last defence against a lack of memory that the commands' estimates did not
+    // foresee: the run ends with a message instead of the program.
+    try {
+        StepMessage(msg);
+    } catch (const std::bad_alloc&) {
+        Fatal(kOutOfMemoryText);
+    }
+}
+
+void CZELKDoc::StepMessage(RunMessage msg) {
     auto maximiseOnce = [this] {
         if (platform.HasMainWindow() && opt.bAutoMinimize == 0) {
             platform.ShowMainWindow(true);

@@ -58,6 +58,8 @@ std::string RunSummary(const CZELKDoc& doc, bool converged, double lu, const Rea
         s += Format("w %-12s %.8f\n", name.c_str(), w[k]);
     }
     for (const std::string& f : files) s += "Written: " + f + "\n";
+    // The files that could not be written (their previous contents are unchanged).
+    for (const std::string& f : doc.asFilesNotWritten) s += "Not written: " + f + "\n";
     return s;
 }
 

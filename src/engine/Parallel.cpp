@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <pthread.h>
 #include <thread>
@@ -165,10 +166,31 @@ void ParallelFor(int begin, int end, const std::function<void(int)>& body) {
     const int count = end - begin;
     if (count <= 0) return;
     const int threads = count < EngineThreads() ? count : EngineThreads();
-    // One thread, or a loop inside a loop of the pool: in order on this thread.
-    if (threads <= 1 || Pool::t_inPool || g_forked.load() ||
-        !ThePool().Run(begin, end, threads - 1, body))
+    // One thread, or a loop inside a loop of the pool: in order on this thread (where an
+    // exception simply goes on to the caller).
+    if (threads <= 1 || Pool::t_inPool || g_forked.load()) {
         for (int i = begin; i < end; ++i) body(i);
+        return;
+    }
+    // An exception (std::bad_alloc) must not leave a worker thread, where it would end the
+    // program: the first one is kept, the remaining indices are skipped, and it is thrown
+    // again on the calling thread once the loop is over.
+    std::exception_ptr caught;
+    std::mutex caughtLock;
+    std::atomic<bool> failed{false};
+    const std::function<void(int)> guarded = [&](int i) {
+        if (failed.load(std::memory_order_relaxed)) return;
+        try {
+            body(i);
+        } catch (...) {
+            std::lock_guard<std::mutex> g(caughtLock);
+            if (!caught) caught = std::current_exception();
+            failed = true;
+        }
+    };
+    if (!ThePool().Run(begin, end, threads - 1, guarded))
+        for (int i = begin; i < end; ++i) body(i);
+    if (caught) std::rethrow_exception(caught);
 }
 
 }  // namespace zelk

@@ -67,15 +67,18 @@ ResultRead ReadHistoryFile(const std::string& path, const HistoryKind& kind, con
             if (!SameName(names, i, tokens[i])) return Fault(rr, 'C', out);
     }
 
-    // Data lines; a line without tokens ends the table and the line after it is skipped.
+    // Data lines; an empty line ends the table and the line after it is skipped. The rows
+    // are counted and filled by the same rule: a line of blanks is a data line (without
+    // the K values it must have), not the end of the table, so that no counted row is
+    // left unfilled.
     std::vector<double> values;
     long long filled = 0;
     while (in.ReadLine(line)) {
-        const StringList fields = SplitTokens(line, ' ');
-        if (fields.empty()) {
+        if (line.empty()) {
             in.ReadLine(line);
             break;
         }
+        const StringList fields = SplitTokens(line, ' ');
         // More rows than counted cannot happen with an unchanged file; refuse it rather
         // than write outside the matrix.
         if (fields.size() != K || filled >= count) return Fault(rr, '5', out);
@@ -85,8 +88,8 @@ ResultRead ReadHistoryFile(const std::string& path, const HistoryKind& kind, con
     if (in.ReadLine(line)) return Fault(rr, 'E', out);
     if (count == 0) return Fault(rr, 'F', out);
 
-    // Accepted: at most two lines past the filled rows were counted, so the size is sound.
-    // Rows never read keep the "not set" value; the first data line is the last row.
+    // Accepted: the rows counted are the rows filled (the file is held under its lock
+    // between the passes). The first data line is the last row.
     const int R = static_cast<int>(count);
     out.Resize(R, static_cast<int>(K), kNotSet);
     for (long long j = 0; j < filled; ++j) {

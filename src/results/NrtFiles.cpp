@@ -120,21 +120,54 @@ std::string WrepRow(const std::string& weightVar, int converged, double lu, cons
 }
 
 std::string WriteWrepRow(const std::string& path, bool create, const std::string& text) {
+    if (create) {
+        // A new table replaces the old one whole, once the appends under way are done.
+        const FileSetWrite w = WriteFileSet({{path, text}}, true);
+        return w.Ok() ? std::string() : w.message;
+    }
+    // The row is appended under the file's lock; a short or failed write cuts the file back
+    // to its size before, so that no fragment runs into the next row.
     TextWriter out;
-    if (!out.Open(path, create ? TextWriter::Mode::CreateTruncate : TextWriter::Mode::AppendExisting, true))
-        return WriteFaultText(path, create, WriteFault::Open);
+    if (!out.Open(path, TextWriter::Mode::AppendExisting, true)) return WriteFaultText(path, false, WriteFault::Open);
     const bool written = out.Write(text);
     const bool closed = out.Close();
-    if (!written || !closed) return WriteFaultText(path, create, WriteFault::Write);
+    if (!written || !closed) return WriteFaultText(path, false, WriteFault::Write);
     return std::string();
 }
+
+StringList NrtSetPaths(const NrtPaths& p) {
+    return {p.sWhistPath, p.sPhistPath, p.sGhistPath, p.sDistPath, p.sCovWPath, p.sCovPath};
+}
+
+FileSetWrite WriteNrtFileSet(const NrtPaths& p, NrtTexts t) {
+    // The W history last: it is the file the next load looks at first.
+    return WriteFileSet({{p.sCovWPath, std::move(t.covW)},
+                         {p.sCovPath, std::move(t.cov)},
+                         {p.sDistPath, std::move(t.dist)},
+                         {p.sGhistPath, std::move(t.ghist)},
+                         {p.sPhistPath, std::move(t.phist)},
+                         {p.sWhistPath, std::move(t.whist)}});
+}
+
+namespace {
+
+std::string PathList(const NrtPaths& p) {
+    return p.sWhistPath + ",\n" + p.sPhistPath + ",\n" + p.sGhistPath + ",\n" + p.sDistPath + " and\n" + p.sCovWPath +
+           " and\n" + p.sCovPath + ".";
+}
+
+}  // namespace
 
 std::string NrtFinalMessage(const NrtPaths& p, int converged) {
     std::string text = converged ? "Convergence attained. Results files written to\n"
                                  : "Convergence not attained. Results files written to\n";
-    text += p.sWhistPath + ",\n" + p.sPhistPath + ",\n" + p.sGhistPath + ",\n" + p.sDistPath + " and\n" + p.sCovWPath +
-            " and\n" + p.sCovPath + ".";
-    return text;
+    return text + PathList(p);
+}
+
+std::string NrtNotWrittenMessage(const NrtPaths& p, int converged) {
+    std::string text = converged ? "Convergence attained. " : "Convergence not attained. ";
+    text += "The results files could not be written; the previous files, if any, are unchanged:\n";
+    return text + PathList(p);
 }
 
 }  // namespace zelk

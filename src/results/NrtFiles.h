@@ -7,6 +7,7 @@
 
 #include "base/Lists.h"
 #include "base/Matrix.h"
+#include "results/TableFile.h"
 
 namespace zelk {
 
@@ -45,6 +46,14 @@ NrtTexts NrtResultTexts(const NrtRecord& rec);
 // The text of a file's first-step state: its two header lines.
 std::string NrtHeaderText(const std::string& dataPath);
 
+// The six table files in the order of the final message: Whist, Phist, Ghist, Dist, CovW,
+// Cov.
+StringList NrtSetPaths(const NrtPaths& paths);
+
+// Replaces the six table files with the texts of the run, all or nothing: when one of
+// them cannot be written, none of them changes (the previous run's set stays whole).
+FileSetWrite WriteNrtFileSet(const NrtPaths& paths, NrtTexts texts);
+
 // The header line of a Wrep file and one data line.
 std::string WrepHeader(const StringList& names);
 std::string WrepRow(const std::string& weightVar, int converged, double lu, const RealList& w);
@@ -54,5 +63,8 @@ std::string WriteWrepRow(const std::string& path, bool create, const std::string
 
 // "Convergence attained. Results files written to\n" (or "not attained") and the paths.
 std::string NrtFinalMessage(const NrtPaths& paths, int converged);
+// The final message of a run whose set could not be written: the convergence, that the
+// files were not written and that the previous ones are unchanged, and the paths.
+std::string NrtNotWrittenMessage(const NrtPaths& paths, int converged);
 
 }  // namespace zelk

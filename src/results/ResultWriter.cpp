@@ -70,13 +70,33 @@ std::string ResultTablesText(const std::string& dataPath, const std::string& met
 }
 
 WriteFault WriteTextFile(const std::string& path, const std::string& text, bool create) {
+    if (create) return WriteFileSet({{path, text}}).fault;
     TextWriter out;
-    if (!out.Open(path, create ? TextWriter::Mode::CreateTruncate : TextWriter::Mode::AppendExisting))
-        return WriteFault::Open;
+    if (!out.Open(path, TextWriter::Mode::AppendExisting)) return WriteFault::Open;
     const bool written = out.Write(text);
     const bool closed = out.Close();
-    // The open succeeded but the text did not reach the disk (a full disk, say).
+    // The open succeeded but the text did not reach the disk (a full disk, say); the file
+    // is cut back to its size before.
     return written && closed ? WriteFault::None : WriteFault::Write;
+}
+
+FileSetWrite WriteFileSet(std::vector<std::pair<std::string, std::string>> files, bool wait) {
+    AtomicFileSet set(wait);
+    for (auto& f : files) set.Add(f.first, std::move(f.second));
+    const AtomicFileSet::Result r = set.Commit();
+    FileSetWrite out;
+    if (r.Ok()) return out;
+    out.fault = r.fault == AtomicFileSet::Fault::Open ? WriteFault::Open : WriteFault::Write;
+    out.path = r.path;
+    out.message = WriteFaultText(r.path, true, out.fault);
+    return out;
+}
+
+StringList UnwritableFileMessages(const StringList& paths) {
+    StringList out;
+    for (const std::string& p : paths)
+        if (!CanWriteFile(p)) out.push_back(WriteFaultText(p, true, WriteFault::Open));
+    return out;
 }
 
 std::string WriteFaultText(const std::string& path, bool create, WriteFault fault) {

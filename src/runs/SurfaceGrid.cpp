@@ -94,6 +94,15 @@ long long SurfaceGrid::CountValid(long long limit) const {
     return count;
 }
 
+long long SurfaceGrid::CountScanned(long long limit) const {
+    if (p != 2) return CountValid(limit);
+    if (tooLarge) return limit + 1;
+    long long count = 0;
+    double w[4];
+    while (count < candidates && count <= limit && Point(count, w)) ++count;
+    return count;
+}
+
 GridSpec MakeGridSpec(int p, const double bySteps[3], const double minW[3], const double maxW[3]) {
     GridSpec g;
     g.p = p;

@@ -44,6 +44,9 @@ struct SurfaceGrid {
     bool LastInRange(double wLast) const;
     // Valid points, counting stops once `limit` is passed.
     long long CountValid(long long limit = kMaxGridPoints) const;
+    // The points a scan evaluates: every valid point, but with two variables only those
+    // before the first point that is not valid (where the scan ends).
+    long long CountScanned(long long limit = kMaxGridPoints) const;
 };
 
 }  // namespace zelk

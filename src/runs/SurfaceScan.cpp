@@ -206,7 +206,7 @@ ScanOutcome ScanSurfaceStep(ScanState& scan, RunTrack& track, const DataSet& dat
     LossCache cache;
     // Small data sets evaluate several points side by side; a large one is already spread
     // over the cores inside each evaluation.
-    const bool ahead = !set.bOneItemPerStep && pb.n < 150 && EngineThreads() > 1;
+    const bool ahead = !set.bOneItemPerStep && pb.n < kScanAheadRecords && EngineThreads() > 1;
     for (;;) {
         if (ahead && cache.empty()) Prefetch(run, 8 * EngineThreads(), cache);
         const PointResult r = NextPoint(run, cache);

@@ -27,6 +27,10 @@ struct ScanState {
     double dLu = 0;
 };
 
+// Data sets of fewer records evaluate several grid points side by side (one per core); a
+// larger one is spread over the cores inside each evaluation.
+constexpr int kScanAheadRecords = 150;
+
 struct ScanSettings {
     bool bDeSoeteSurface = false;
     int iStepBudgetMs = 10;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -48,6 +49,21 @@ TEST(Parallel, EveryIndexOnceNestedAndFromTwoCallers) {
         t.join();
         EXPECT_EQ(mine, 20 * expected) << threads;
         EXPECT_EQ(other, 20 * expected) << threads;
+    }
+    SetEngineThreads(0);
+}
+
+TEST(ParallelFor, AnExceptionOfOneIndexReachesTheCaller) {
+    for (int threads : {1, 4}) {
+        SetEngineThreads(threads);
+        std::atomic<int> ran{0};
+        EXPECT_THROW(ParallelFor(0, 64,
+                                 [&](int i) {
+                                     ++ran;
+                                     if (i == 10) throw std::bad_alloc();
+                                 }),
+                     std::bad_alloc);
+        EXPECT_GE(ran.load(), 11 / threads);
     }
     SetEngineThreads(0);
 }

@@ -2,6 +2,7 @@
 // display, a headless load and a headless Newton-Raphson batch.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,6 +114,22 @@ TEST_F(ZelkBinary, HeadlessSurfaceBatchReportsItsFile) {
     const Result r = RunZelk(dir, "'" + Binary() + "' --headless flower2.dat -sut");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Surface scan finished.\nWritten: " + dir + "/flower2.dat.SuT.out\n");
+}
+
+TEST_F(ZelkBinary, BatchRunsThatCannotSaveStopAtTheStartWithAFailure) {
+    // A directory where a result file should go: the run cannot save, so it does not run.
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/flower2.dat", dir + "/flower2.dat");
+    CopyFile(std::string(ZELK_SOURCE_DIR) + "/examples/ZELK.ini", dir + "/ZELK.ini");
+    for (const std::string& run : {std::string("-NRT"), std::string("-SUT")}) {
+        const std::string blocked = dir + (run == "-NRT" ? "/flower2.dat.NRT.Dist.out" : "/flower2.dat.SuT.out");
+        ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
+        const Result r = RunZelk(dir, "'" + Binary() + "' --headless flower2.dat " + run);
+        EXPECT_EQ(r.status, 1) << run << r.err;
+        EXPECT_EQ(r.err.find("Could not create " + blocked + "."), 0u) << r.err;
+        EXPECT_EQ(r.out.find("Written:"), std::string::npos) << r.out;
+        EXPECT_NE(access((dir + "/flower2.dat.NRT.Whist.out").c_str(), F_OK), 0);
+        rmdir(blocked.c_str());
+    }
 }
 
 // The same run gives the same files, byte for byte: under a decimal-comma locale (numbers

@@ -13,21 +13,6 @@ using golden::kSuffixes;
 
 using testfs::Lines;
 
-TEST(EndOfRunFiles, FirstStepWritesOnlyTheHeadings) {
-    FakePlatform pf;
-    CZELKDoc doc(pf, false);
-    const std::string dir = MakeTempDir();
-    PrepareTiny(doc, dir);
-    doc.OnAnalyzeNrt();
-    doc.OnStepMessage(RunMessage::NrtStep);
-    const std::string p = dir + "/tiny.dat";
-    for (const char* s : kSuffixes)
-        EXPECT_EQ(ReadAll(p + s), "Data: " + p + "\nMethod: Newton-Raphson T\n") << s;
-    EXPECT_FALSE(Exists(p + ".NRT.Wrep.out"));
-    EXPECT_EQ(doc.res.sWrepPath, p + ".NRT.Wrep.out");
-    EXPECT_EQ(doc.track.sMethodTitle, "Newton-Raphson T");
-}
-
 TEST(EndOfRunFiles, NoFilesWithAWeightVariableWithoutFwgt) {
     FakePlatform pf;
     CZELKDoc doc(pf, false);

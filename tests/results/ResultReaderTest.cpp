@@ -209,6 +209,29 @@ TEST_F(ResultReaderLoad, OneLineAfterTheTableIsAcceptedTwoAreNot) {
     EXPECT_EQ(pf.boxes[0].text.rfind("Invalid file (13) " + whist + ". Delete the following files?\n", 0), 0u);
 }
 
+TEST_F(ResultReaderLoad, ALineOfBlanksInsideAHistoryIsABadLineNotTheEndOfTheTable) {
+    // Counted as a row and then not filled, it used to load as a phantom iteration of
+    // -999999999 values.
+    const std::string blanks = "            \n";
+    const std::pair<std::string, std::string> files[] = {
+        {".NRT.Whist.out", WhistText(data, 2) + blanks + "  0.30000000   1.00000000   1.00000000\n"},
+        {".NRT.Ghist.out", GhistText(data, 2) + blanks + " -0.03000000\n"},
+        {".NRT.Phist.out", PhistText(data, 2) + blanks + "  1.00000000   1.00000000\n"},
+    };
+    pf.defaultAnswer = MsgAnswer::Cancel;
+    for (const auto& f : files) {
+        WriteValidSet(data, "NRT", 2);
+        WriteText(data + f.first, f.second);
+        pf.boxes.clear();
+        EXPECT_FALSE(doc.LoadResultFiles()) << f.first;
+        ASSERT_EQ(pf.boxes.size(), 1u);
+        EXPECT_EQ(pf.boxes[0].text.rfind("Invalid file (5) " + data + f.first + ". Delete the following files?\n", 0),
+                  0u)
+            << pf.boxes[0].text;
+        SetVariables(doc, data, {"CX", "OY"});
+    }
+}
+
 TEST_F(ResultReaderLoad, HeaderOnlyFileOfAnUnfinishedRunIsInvalid8) {
     // What the first step of a run leaves when the run never reaches its end.
     const std::string whist = data + ".NRT.Whist.out";

@@ -43,12 +43,9 @@ TEST(SurfaceScan, TwoVariablesDefaultGridWritesEveryPointLastFirstAndEmptiesTheD
     EXPECT_EQ(f.doc.track.mResultTable2.Name(), "Current w (iteration 1)");
     EXPECT_NEAR(f.doc.track.mResultTable2(0, 1), 0.001, 1e-12);
     EXPECT_NEAR(f.doc.track.mResultTable2(0, 2), 1.999, 1e-12);
-    // While the scan runs the file holds its two header lines only.
+    // While the scan runs nothing is written: the file appears whole at the end.
     const std::string path = data + ".SuT.out";
-    auto during = ReadLines(path);
-    ASSERT_EQ(during.size(), 2u);
-    EXPECT_EQ(during[0], "Data: " + data);
-    EXPECT_EQ(during[1], "Method: Surface T");
+    EXPECT_FALSE(Exists(path));
 
     f.RunSurface();
     EXPECT_EQ(f.doc.runs.rsSurface.bRunning, 0);
@@ -146,24 +143,36 @@ TEST(SurfaceScan, FourVariablesWithoutAnyValidGridPointFailTheLoad) {
     EXPECT_EQ(f.doc.bNoData, 1);
 }
 
-TEST(SurfaceScan, TwoVariablesEndAtTheFirstInvalidPoint) {
-    Fixture f;
-    // w1 from 0 to 1: the first point gives w2 = 2, outside the w2 range (0.001 .. 1.999),
-    // though 1000 valid points follow.
-    f.doc.opt.dSurfaceMinW[0] = 0;
-    f.doc.opt.dSurfaceMaxW[0] = 1;
-    const std::string data = f.Data(kTwoC);
-    ASSERT_TRUE(f.doc.OnOpenDocument(data));
-    EXPECT_EQ(f.doc.surf.mSurface.Rows(), 1000);
-    f.doc.bOneItemPerStep = 1;
-    EXPECT_EQ(f.Scan(), 1);
-    EXPECT_EQ(f.doc.bNoData, 1);
-    EXPECT_EQ(ReadLines(data + ".SuT.out").size(), 2u);  // no data line
-    EXPECT_NE(f.pf.LastBox().find("\n\n0 iterations in "), std::string::npos);
-    // Such a file is rejected at the next load.
-    f.pf.answers.push_back(MsgAnswer::Cancel);
-    EXPECT_FALSE(f.doc.OnOpenDocument(data));
-    EXPECT_EQ(f.pf.LastBox(), "Invalid surface file (1) " + data + ".SuT.out. Delete the file?");
+TEST(SurfaceScan, GridsWithoutAPointToScanAreRefusedWithoutAFile) {
+    // Two variables with w1 from 0 to 1: the first point gives w2 = 2, outside the w2 range
+    // (0.001 .. 1.999), and the scan would end there though 1000 valid points follow; three
+    // variables whose w1 and w2 bounds leave no room for w3.
+    struct Case {
+        const char* data;
+        double min1, max1, min2, max2;
+        int mapRows;
+    };
+    for (const Case& c : {Case{kTwoC, 0, 1, 0, 0, 1000}, Case{kThree, 2, 2.9, 2, 2.9, 0}}) {
+        Fixture f;
+        f.doc.opt.dSurfaceMinW[0] = c.min1;
+        f.doc.opt.dSurfaceMaxW[0] = c.max1;
+        f.doc.opt.dSurfaceMinW[1] = c.min2;
+        f.doc.opt.dSurfaceMaxW[1] = c.max2;
+        const std::string data = f.Data(c.data);
+        ASSERT_TRUE(f.doc.OnOpenDocument(data));
+        EXPECT_EQ(f.doc.surf.mSurface.Rows(), c.mapRows);
+        f.doc.cmd.iBatchSUT = 1;
+        EXPECT_EQ(f.Scan(), 0);
+        EXPECT_EQ(f.pf.LastBox().rfind("The surface grid has no point to scan", 0), 0u) << f.pf.LastBox();
+        EXPECT_EQ(f.doc.runs.rsSurface.bRunning, 0);
+        EXPECT_EQ(f.doc.iExitCode, 1);
+        EXPECT_FALSE(Exists(data + ".SuT.out"));
+        // The data set stays loaded and opens again without a word.
+        EXPECT_EQ(f.doc.bNoData, 0);
+        const size_t boxes = f.pf.boxes.size();
+        EXPECT_TRUE(f.doc.OnOpenDocument(data));
+        EXPECT_EQ(f.pf.boxes.size(), boxes);
+    }
 }
 
 TEST(SurfaceScan, CancelledScanWritesThePointsDoneSoFar) {
@@ -244,7 +253,7 @@ TEST(SurfaceScan, BatchScanShowsNoReportAndCompletesTheBatch) {
     EXPECT_EQ(ReadLines(data + ".SuT.out").size(), 5u + 7u);
 }
 
-TEST(SurfaceScan, LastWeightZeroStopsTheScanAndLeavesTheHeaderOnly) {
+TEST(SurfaceScan, LastWeightZeroStopsTheScanAndWritesNoFile) {
     Fixture f;
     // A step of 1e-7 lets the last weight come within 1e-6 of 0 inside its range.
     f.doc.opt.dSurfaceByW2Vars = 1e-7;
@@ -257,7 +266,7 @@ TEST(SurfaceScan, LastWeightZeroStopsTheScanAndLeavesTheHeaderOnly) {
     EXPECT_EQ(f.pf.boxes.back().icon, MsgIcon::Stop);
     EXPECT_EQ(f.doc.bNoData, 1);
     EXPECT_EQ(f.doc.runs.rsSurface.bRunning, 0);
-    EXPECT_EQ(ReadLines(data + ".SuT.out").size(), 2u);
+    EXPECT_FALSE(Exists(data + ".SuT.out"));
 }
 
 TEST(SurfaceScan, CommandRefusals) {

@@ -85,6 +85,8 @@ std::string RunSummaryJson(const CZELKDoc& doc, const std::string& dataFile) {
         j["seed"] = seed ? Json(*seed) : Json(nullptr);
     }
     j["files_written"] = doc.asFilesWritten;
+    // Files that could not be written (their previous contents are unchanged).
+    if (!doc.asFilesNotWritten.empty()) j["files_not_written"] = doc.asFilesNotWritten;
     // The run's clock counts milliseconds.
     j["elapsed_seconds"] = std::round(cmd.dLastRunElapsedSec * 1000.0) / 1000.0;
     return Line(j);
