@@ -2,6 +2,7 @@
 
 #include "app/Document.h"
 #include "platform/Canvas.h"
+#include "view/SurfaceMap.h"
 
 namespace zelk {
 
@@ -23,6 +24,8 @@ void CZELKView::Draw(Canvas& canvas) {
         return;
     }
     DrawStatusPanel(m_doc, canvas);
+    // The panel has cleared the window: the map is drawn whole.
+    DrawSurfaceMap(m_doc, canvas, false);
 }
 
 }  // namespace zelk

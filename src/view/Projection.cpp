@@ -1,0 +1,25 @@
+#include "view/Projection.h"
+
+#include <cmath>
+
+namespace zelk {
+
+int ToPixel(double v) {
+    constexpr double kFar = 1000000;
+    if (!(v > -kFar)) return -static_cast<int>(kFar);  // NaN too
+    if (!(v < kFar)) return static_cast<int>(kFar);
+    return static_cast<int>(v);
+}
+
+CloudProjection::CloudProjection(const MapGeometry& g)
+    : m_cx(std::cos(g.qx)),
+      m_sx(std::sin(g.qx)),
+      m_cy(std::cos(g.qy)),
+      m_sy(std::sin(g.qy)),
+      m_cz(std::cos(g.qz)),
+      m_sz(std::sin(g.qz)),
+      m_scale(g.d3dscale),
+      m_ox(g.ox),
+      m_oy(g.oy) {}
+
+}  // namespace zelk
