@@ -23,8 +23,10 @@ void Line(Canvas& c, double x1, double y1, double x2, double y2) {
     c.LineTo(ToPixel(x2), ToPixel(y2));
 }
 
-void Label(Canvas& c, double x, double y, const std::string& s, bool right = false) {
-    c.Text(ToPixel(x), ToPixel(y), s, right);
+using Labels = std::vector<MapLabel>;
+
+void Label(Labels& out, double x, double y, const std::string& s, bool right = false) {
+    out.push_back(MapLabel{ToPixel(x), ToPixel(y), s, right});
 }
 
 // The strips below and left of the flat maps, cleared before their ticks are written.
@@ -33,7 +35,7 @@ void ClearStrips(Canvas& c, const MapGeometry& g) {
     c.FillRect(Rect{ToPixel(g.ox - 70), ToPixel(g.oy - g.sy), ToPixel(g.ox - 10), ToPixel(g.oy + 10)}, kWhite);
 }
 
-void CurveFrame(Canvas& c, const MapGeometry& g) {
+void CurveFrame(Canvas& c, const MapGeometry& g, Labels& labels) {
     const double ox = g.ox, oy = g.oy, sx = g.sx, sy = g.sy;
     c.SetPen(PenStyle::Solid, 1, kBlack);
     c.MoveTo(ToPixel(ox), ToPixel(oy - sy));
@@ -41,21 +43,19 @@ void CurveFrame(Canvas& c, const MapGeometry& g) {
     c.LineTo(ToPixel(ox + sx), ToPixel(oy));
     c.LineTo(ToPixel(ox + sx), ToPixel(oy - sy));
     ClearStrips(c, g);
-    c.SetTextColor(kBlack);
-    const char* const labels[] = {"0", "1", "2"};
+    const char* const texts[] = {"0", "1", "2"};
     for (int k = 0; k < 3; ++k) {
         const double x = ox + k * sx / 2;
         Line(c, x, oy, x, oy + 10);
-        Label(c, x - 3, oy + 20, labels[k]);
+        Label(labels, x - 3, oy + 20, texts[k]);
     }
     Line(c, ox, oy, ox - 10, oy);
-    Label(c, ox - 20, oy - 6, "Min(Lu)", true);
+    Label(labels, ox - 20, oy - 6, "Min(Lu)", true);
     Line(c, ox, oy - sy, ox - 10, oy - sy);
-    Label(c, ox - 20, oy - sy - 6, "Max(Lu)", true);
-    c.SetTextColor(kGrey);
+    Label(labels, ox - 20, oy - sy - 6, "Max(Lu)", true);
 }
 
-void TriangleFrame(Canvas& c, const CZELKDoc& doc, const MapGeometry& g) {
+void TriangleFrame(Canvas& c, const CZELKDoc& doc, const MapGeometry& g, Labels& labels) {
     const double ox = g.ox, oy = g.oy, sx = g.sx, sy = g.sy;
     const bool grid = doc.disp.bGridLines != 0;
     c.SetPen(PenStyle::Solid, 1, kBlack);
@@ -64,22 +64,21 @@ void TriangleFrame(Canvas& c, const CZELKDoc& doc, const MapGeometry& g) {
     c.LineTo(ToPixel(ox + sx), ToPixel(oy));
     c.LineTo(ToPixel(ox), ToPixel(oy - sy));
     ClearStrips(c, g);
-    c.SetTextColor(kBlack);
-    const char* const labels[] = {"0", "1", "2", "3"};
+    const char* const texts[] = {"0", "1", "2", "3"};
     for (int k = 0; k <= 3; ++k) {
         // w1 ticks, up to the slanted edge with grid lines.
         const double x = ox + k * sx / 3;
         Line(c, x, grid ? oy - (3 - k) * sy / 3 : oy, x, oy + 10);
-        Label(c, x - 3, oy + 20, labels[k]);
+        Label(labels, x - 3, oy + 20, texts[k]);
         // w2 ticks.
         const double y = oy - k * sy / 3;
         Line(c, grid ? ox + (3 - k) * sx / 3 : ox, y, ox - 10, y);
-        Label(c, ox - 30, y - 6, labels[k]);
+        Label(labels, ox - 30, y - 6, texts[k]);
     }
     const StringList names = doc.data.AnalysisNames();
     if (names.size() >= 2) {
-        Label(c, ox, oy + 50, names[0]);
-        Label(c, ox - 50, oy - sy, names[1]);
+        Label(labels, ox, oy + 50, names[0]);
+        Label(labels, ox - 50, oy - sy, names[1]);
     }
 }
 
@@ -96,7 +95,7 @@ Dir Unit(double x, double y) {
 // Text placed beside a point in the direction d: right-aligned when d points left, above
 // the point when d points up (the text's top-left anchor is moved by its size, about 7
 // pixels a character and 12 pixels high).
-void LabelToward(Canvas& c, ScreenPoint p, Dir d, const std::string& s) {
+void LabelToward(Labels& c, ScreenPoint p, Dir d, const std::string& s) {
     const double width = 7.0 * s.size();
     double x = p.x, y = p.y - 6;
     bool right = false;
@@ -111,7 +110,7 @@ void LabelToward(Canvas& c, ScreenPoint p, Dir d, const std::string& s) {
     Label(c, x, y, s, right);
 }
 
-void CloudAxes(Canvas& c, const CZELKDoc& doc, const MapGeometry& g) {
+void CloudAxes(Canvas& c, const CZELKDoc& doc, const MapGeometry& g, Labels& labels) {
     const CloudProjection P(g);
     const ScreenPoint o = P(0, 0, 0);
     if (!o.ok) return;
@@ -123,13 +122,12 @@ void CloudAxes(Canvas& c, const CZELKDoc& doc, const MapGeometry& g) {
         u[a] = end[a].ok ? Unit(end[a].x - o.x, end[a].y - o.y) : Dir{};
     }
     c.SetPen(PenStyle::Solid, 1, kBlack);
-    c.SetTextColor(kBlack);
     const StringList names = doc.data.AnalysisNames();
     for (int a = 0; a < 3; ++a) {
         if (!end[a].ok) continue;
         Line(c, o.x, o.y, end[a].x, end[a].y);
         if (a < static_cast<int>(names.size()))
-            LabelToward(c, ScreenPoint{end[a].x + 8 * u[a].x, end[a].y + 8 * u[a].y, true}, u[a], names[a]);
+            LabelToward(labels, ScreenPoint{end[a].x + 8 * u[a].x, end[a].y + 8 * u[a].y, true}, u[a], names[a]);
         // Ticks at the whole weights 1..4, across the axis; their labels on the side away
         // from the other two axes.
         Dir n{-u[a].y, u[a].x};
@@ -141,13 +139,13 @@ void CloudAxes(Canvas& c, const CZELKDoc& doc, const MapGeometry& g) {
             const ScreenPoint t = P(w[0], w[1], w[2]);
             if (!t.ok) continue;
             Line(c, t.x - 4 * n.x, t.y - 4 * n.y, t.x + 4 * n.x, t.y + 4 * n.y);
-            LabelToward(c, ScreenPoint{t.x + 9 * n.x, t.y + 9 * n.y, true}, n, Format("%d", k));
+            LabelToward(labels, ScreenPoint{t.x + 9 * n.x, t.y + 9 * n.y, true}, n, Format("%d", k));
         }
     }
     // "0" at the origin, on the side away from the three axes.
     const Dir away = Unit(-(u[0].x + u[1].x + u[2].x), -(u[0].y + u[1].y + u[2].y));
     const Dir d = away.x == 0 && away.y == 0 ? Dir{-1, 0} : away;
-    LabelToward(c, ScreenPoint{o.x + 8 * d.x, o.y + 8 * d.y, true}, d, "0");
+    LabelToward(labels, ScreenPoint{o.x + 8 * d.x, o.y + 8 * d.y, true}, d, "0");
 }
 
 bool IsZero(const double* g, int n) {
@@ -252,13 +250,51 @@ ScreenPoint FlatArrowTip(ScreenPoint from, double g1, double g2, double mult) {
     return ScreenPoint{from.x + dx, from.y - dy, true};
 }
 
-void DrawFrame(Canvas& c, const MapScene& s) {
+std::vector<MapLabel> DrawFrameLines(Canvas& c, const MapScene& s) {
+    Labels labels;
     switch (s.K) {
-        case 2: CurveFrame(c, s.geo); break;
-        case 3: TriangleFrame(c, s.doc, s.geo); break;
-        case 4: CloudAxes(c, s.doc, s.geo); break;
+        case 2: CurveFrame(c, s.geo, labels); break;
+        case 3: TriangleFrame(c, s.doc, s.geo, labels); break;
+        case 4: CloudAxes(c, s.doc, s.geo, labels); break;
         default: break;
     }
+    return labels;
+}
+
+void DrawFrame(Canvas& c, const MapScene& s) {
+    const Labels labels = DrawFrameLines(c, s);
+    c.SetTextColor(kBlack);
+    for (const MapLabel& l : labels) c.Text(l.x, l.y, l.text, l.rightAligned);
+    // The legend of the curve goes on in grey.
+    if (s.K == 2) c.SetTextColor(kGrey);
+}
+
+std::vector<Rect> FrameLabelAreas(const MapScene& s) {
+    // The labels' places without drawing: the frame drawn on a canvas that keeps nothing.
+    class Nothing : public Canvas {
+    public:
+        void SetPen(PenStyle, int, Rgb) override {}
+        void SetBrush(Rgb) override {}
+        void SetFont(int, int) override {}
+        void SetTextColor(Rgb) override {}
+        void SetBackground(Rgb, bool) override {}
+        void Text(int, int, const std::string&, bool) override {}
+        void FillRect(const Rect&, Rgb) override {}
+        void MoveTo(int, int) override {}
+        void LineTo(int, int) override {}
+        void Ellipse(const Rect&) override {}
+        void SetPixel(int, int, Rgb) override {}
+        Rect ClipBox() override { return Rect{}; }
+        Rect ClientRect() override { return Rect{}; }
+    } nothing;
+    std::vector<Rect> out;
+    for (const MapLabel& l : DrawFrameLines(nothing, s)) {
+        // At most about 9 pixels a character of the 8-point bold font, 12 pixels high.
+        const int width = 9 * static_cast<int>(l.text.size()) + 2;
+        const int left = l.rightAligned ? l.x - width : l.x - 2;
+        out.push_back(Rect{left, l.y - 3, left + width + 4, l.y + 16});
+    }
+    return out;
 }
 
 void DrawMinimum(Overlay& o, const MapScene& s) {

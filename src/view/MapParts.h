@@ -3,6 +3,7 @@
 // its frame, legend, points and overlays.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "app/Document.h"
@@ -57,9 +58,19 @@ void EraseStrokes(Canvas& canvas, const std::vector<MapStroke>& strokes);
 // up, shortened to 100 pixels when longer.
 ScreenPoint FlatArrowTip(ScreenPoint from, double g1, double g2, double mult);
 
+// A text of the frame: tick labels and axis names.
+struct MapLabel {
+    int x = 0, y = 0;
+    std::string text;
+    bool rightAligned = false;
+};
+
 // The frame, ticks and axis names (the curve's open frame, the triangle, or the cloud's
 // axes).
 void DrawFrame(Canvas& canvas, const MapScene& scene);
+// Where the frame's labels lie (a generous box around each): a partial draw clears them
+// before writing them again, as text written over itself would thicken.
+std::vector<Rect> FrameLabelAreas(const MapScene& scene);
 // The legend lines and the right-aligned block.
 void DrawLegend(Canvas& canvas, const MapScene& scene);
 // The areas of the legend that a partial draw clears before it writes the legend again.

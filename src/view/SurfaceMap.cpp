@@ -85,8 +85,11 @@ void DrawSurfaceMap(CZELKDoc& doc, Canvas& canvas, bool partial) {
 
     const MapScene scene = SceneOf(doc, K);
     canvas.SetBackground(kWhite, false);
-    if (partial)
+    if (partial) {
+        // The texts of the map are written again: their places are cleared first.
         for (const Rect& r : mapdraw::LegendAreas(scene)) canvas.FillRect(r, kWhite);
+        for (const Rect& r : mapdraw::FrameLabelAreas(scene)) canvas.FillRect(r, kWhite);
+    }
 
     last.drawn = true;
     last.geometry = scene.geo;
