@@ -78,7 +78,8 @@ void TriangleFrame(Canvas& c, const CZELKDoc& doc, const MapGeometry& g, Labels&
     const StringList names = doc.data.AnalysisNames();
     if (names.size() >= 2) {
         Label(labels, ox, oy + 50, names[0]);
-        Label(labels, ox - 50, oy - sy, names[1]);
+        // Above the top of the w2 axis, clear of its label "3".
+        Label(labels, ox - 50, oy - sy - 30, names[1]);
     }
 }
 

@@ -96,9 +96,17 @@ void DrawSurfaceMap(CZELKDoc& doc, Canvas& canvas, bool partial) {
     last.bSizedMarkers = disp.bSizedMarkers;
     last.bHighRes = doc.opt.bHighRes;
 
-    mapdraw::DrawFrame(canvas, scene);
-    mapdraw::DrawLegend(canvas, scene);
-    mapdraw::DrawPoints(canvas, scene);
+    if (K == 4) {
+        // The cloud's axes run through it and its legend lies over it at the home view:
+        // they are drawn over the points, so that they stay readable.
+        mapdraw::DrawPoints(canvas, scene);
+        mapdraw::DrawFrame(canvas, scene);
+        mapdraw::DrawLegend(canvas, scene);
+    } else {
+        mapdraw::DrawFrame(canvas, scene);
+        mapdraw::DrawLegend(canvas, scene);
+        mapdraw::DrawPoints(canvas, scene);
+    }
     if (scene.level == 2) return;
     mapdraw::Overlay overlay(canvas, last.strokes);
     if (scene.level != 3) mapdraw::DrawMinimum(overlay, scene);

@@ -24,8 +24,9 @@ void CZELKView::Draw(Canvas& canvas) {
         return;
     }
     DrawStatusPanel(m_doc, canvas);
-    // The panel has cleared the window: the map is drawn whole.
-    DrawSurfaceMap(m_doc, canvas, false);
+    // The panel has cleared the window: the map is drawn whole (the headless mode shows
+    // no map).
+    if (!m_doc.platform.IsHeadless()) DrawSurfaceMap(m_doc, canvas, false);
 }
 
 }  // namespace zelk

@@ -38,7 +38,7 @@ TEST(SurfaceMap, TriangleFrameTicksAndGridLines) {
         }
         EXPECT_TRUE(c.HasLine(1150, 650, 1150, 660));
         EXPECT_TRUE(HasText(c, "C_X", 700, 700));
-        EXPECT_TRUE(HasText(c, "C_Y", 650, 200));
+        EXPECT_TRUE(HasText(c, "C_Y", 650, 170));
         // The strips below and left of the frame are cleared.
         ASSERT_GE(c.filled.size(), 2u);
         EXPECT_EQ(c.filled[0].left, 700);
@@ -130,6 +130,31 @@ TEST(SurfaceMap, GradientArrowIsClippedTo100Pixels) {
         }
         EXPECT_TRUE(two && three) << k.g1;
     }
+}
+
+TEST(SurfaceMap, APickShowsWhereTheRunWasWithItsGradient) {
+    MapFixture f(3);
+    f.SetRun({1, 1, 1}, {0, 0, 0});
+    f.doc.track.mWHist = Matrix(1, 3, 1.0);  // the run stood at (1, 1, 1) ...
+    Matrix g(1, 3, 0.0);
+    g(0, 0) = 30, g(0, 1) = 40;  // ... with this gradient
+    f.doc.track.mGwHist = g;
+    f.doc.disp.bMouseDrag = 1;
+    f.doc.disp.mPickW = MapFixture::Column({1.5, 0.5, 1});  // the point being picked
+    MapCanvas c;
+    DrawSurfaceMap(f.doc, c, false);
+    auto ringAt = [&c](int x, int y) {
+        for (const Rect& e : c.ellipses)
+            if (e.left == x - 4 && e.top == y - 4 && e.right == x + 4 && e.bottom == y + 4) return true;
+        return false;
+    };
+    EXPECT_TRUE(ringAt(925, 575));  // the picked point is the current one
+    EXPECT_TRUE(ringAt(850, 500));  // where the run's history stands
+    EXPECT_TRUE(c.HasLine(850, 500, 880, 460));
+    f.doc.disp.bMouseDrag = 0;  // no pick: the history is not shown
+    MapCanvas d;
+    DrawSurfaceMap(f.doc, d, false);
+    EXPECT_FALSE(d.HasLine(850, 500, 880, 460));
 }
 
 TEST(SurfaceMap, SliceFilterEdgesAreStrict) {

@@ -26,7 +26,6 @@ public:
     void LineTo(int, int) override {}
     void Ellipse(const Rect&) override {}
     void SetPixel(int, int, Rgb) override {}
-    void SetPixels(const Pixel*, int) override {}
     Rect ClipBox() override { return m_rect; }
     Rect ClientRect() override { return m_rect; }
 
