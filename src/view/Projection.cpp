@@ -4,13 +4,6 @@
 
 namespace zelk {
 
-int ToPixel(double v) {
-    constexpr double kFar = 1000000;
-    if (!(v > -kFar)) return -static_cast<int>(kFar);  // NaN too
-    if (!(v < kFar)) return static_cast<int>(kFar);
-    return static_cast<int>(v);
-}
-
 CloudProjection::CloudProjection(const MapGeometry& g)
     : m_cx(std::cos(g.qx)),
       m_sx(std::sin(g.qx)),

@@ -13,7 +13,12 @@ struct ScreenPoint {
 
 // A screen coordinate as drawn: truncated toward zero, and held within a range that the
 // drawing code can take (far off the screen either way).
-int ToPixel(double v);
+inline int ToPixel(double v) {
+    constexpr double kFar = 1000000;
+    if (!(v > -kFar)) return -static_cast<int>(kFar);  // NaN too
+    if (!(v < kFar)) return static_cast<int>(kFar);
+    return static_cast<int>(v);
+}
 
 // The three-variable map: w1 to the right, w2 up; one unit of weight is a third of the
 // map's size.

@@ -1,9 +1,7 @@
 // Helpers of the surface-map tests: a data set of 2, 3 or 4 variables opened with a surface
-// file written by hand, and a recording canvas that also keeps pixel colours and pen widths.
+// file written by hand, and a recording canvas that also keeps pen widths.
 #pragma once
 
-#include <map>
-#include <utility>
 #include <vector>
 
 #include "support/RecordingCanvas.h"
@@ -41,8 +39,7 @@ inline std::vector<Row> SmallSurface(int K) {
 
 // Opens a data set of K variables with a surface file of the given rows.
 struct MapFixture : surftest::Fixture {
-    int K;
-    explicit MapFixture(int k, const std::vector<Row>& rows) : K(k) {
+    explicit MapFixture(int K, const std::vector<Row>& rows) {
         const std::string data = Data(DataOf(K));
         std::string text = "Data: " + data + "\nMethod: Surface T\n\nW history\n" + FitRight12("Lu");
         for (const auto& n : NamesOf(K)) text += " " + FitRight12(n);
@@ -71,29 +68,16 @@ struct MapFixture : surftest::Fixture {
 struct PenLine {
     DrawnLine line;
     int width;
-    PenStyle style;
-    Rgb color;
 };
 
 class MapCanvas : public RecordingCanvas {
 public:
-    std::map<std::pair<int, int>, Rgb> colours;
     std::vector<PenLine> penLines;
-    std::vector<Rgb> textColours;  // the text colour of each recorded text
 
-    void SetPen(PenStyle s, int w, Rgb c) override { m_style = s, m_width = w, m_pen = c; }
-    void SetTextColor(Rgb c) override { m_text = c; }
-    void Text(int x, int y, const std::string& s, bool right) override {
-        RecordingCanvas::Text(x, y, s, right);
-        textColours.push_back(m_text);
-    }
+    void SetPen(PenStyle, int w, Rgb) override { m_width = w; }
     void LineTo(int x, int y) override {
         RecordingCanvas::LineTo(x, y);
-        penLines.push_back({lines.back(), m_width, m_style, m_pen});
-    }
-    void SetPixel(int x, int y, Rgb c) override {
-        RecordingCanvas::SetPixel(x, y, c);
-        colours[{x, y}] = c;
+        penLines.push_back({lines.back(), m_width});
     }
     bool HasLine(int x1, int y1, int x2, int y2) const {
         for (const auto& l : lines)
@@ -102,9 +86,7 @@ public:
     }
 
 private:
-    PenStyle m_style = PenStyle::Solid;
     int m_width = 1;
-    Rgb m_pen, m_text;
 };
 
 }  // namespace maptest
