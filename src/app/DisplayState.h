@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/MapMemory.h"
 #include "base/Matrix.h"
 #include "platform/Platform.h"
 
@@ -36,6 +37,21 @@ struct DisplayState {
     // A consistency failure the last draw met (it abandoned the rest of the draw). The
     // document reports it and empties itself once the draw has returned.
     std::string sDrawFault;
+
+    // ---- The surface map and what is drawn over it (view/SurfaceMap.cpp, view/Graphs.cpp)
+    // The origin and the cloud's scale start from IORIGINX, IORIGINY and D3DSCALE at every
+    // load; the keys move them.
+    double dOriginX = 1150, dOriginY = -125;
+    double d3dscale = 850;
+    int bLinearLu = 0;       // the Lu slice on Lu itself, not its logarithm (a loss near 0 or below)
+    int bSizedMarkers = 0;   // four-variable points drawn with a glyph sized by w1
+    int bGridLines = 0;      // the triangle's ticks run on to the slanted edge
+    int iLegendLevel = 0;    // 0..3: how much of the legend and the overlays is drawn
+    int iLegendOffsetX = -50;
+    int bRedrawSlice = 0;    // the slice or the scale changed; cleared by every draw
+    int bMouseDrag = 0;      // a pick is in progress
+    Matrix mPickW;           // the picked point (p x 1) while a pick is in progress: the current point
+    MapMemory lastMap;       // what the last draw put on the map
 };
 
 }  // namespace zelk

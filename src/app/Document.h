@@ -109,6 +109,9 @@ public:
     // After the surface-file check and the grid set-up; false (after its message and
     // the reset) when the load must fail.
     bool FillSurfaceAfterLoad();
+    // Refills the colour column of the surface from the scale, the contrast and the slice
+    // mode (SurfaceColours.cpp); the controls that change them call it, never a draw.
+    void RecomputeSurfaceColours();
 
     // --- run control (RunControl.cpp, Pacing.cpp, BatchControl.cpp)
     void RunReset();

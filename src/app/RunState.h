@@ -33,6 +33,7 @@ struct RunState {
     std::string sRemaining;
     std::atomic<int> bViewTarget{0};    // 1 once the command has named the view as the target
     std::atomic<int> bThreadStarted{0};  // 1 once the starter has stored the thread
+    std::atomic<int> iSpeed{0};  // the auto-scan's signed speed (its sign is the direction)
 
     void Reset(int priority12345);
     std::string Elapsed() const {
@@ -68,6 +69,7 @@ inline void RunState::Reset(int priority12345) {
     SetTexts(std::string(), std::string());
     bViewTarget = 0;
     bThreadStarted = 0;
+    iSpeed = 0;
 }
 
 enum RunKind { kRunNRT = 0, kRunSurface = 1, kRunAutoScan = 2, kRunNRTReplay = 3, kNumRunKinds = 4 };

@@ -78,6 +78,16 @@ bool CZELKDoc::FillSurfaceAfterLoad() {
             }
         }
     }
+
+    // The map: its place from the options, the Lu slice on Lu itself when the logarithm
+    // cannot take every loss, and the colours of the points.
+    disp.dOriginX = opt.dOriginX;
+    disp.dOriginY = opt.dOriginY;
+    disp.d3dscale = opt.d3dscale;
+    disp.bLinearLu = 0;
+    for (int r = 0; r < s.Rows(); ++r)
+        if (!(s(r, 0) >= 1e-8)) disp.bLinearLu = 1;
+    RecomputeSurfaceColours();
     return true;
 }
 

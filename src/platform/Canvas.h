@@ -22,6 +22,12 @@ struct Rect {
 
 enum class PenStyle { Solid, Dotted };
 
+// One pixel of a batch.
+struct Pixel {
+    int x = 0, y = 0;
+    Rgb color;
+};
+
 class Canvas {
 public:
     virtual ~Canvas() = default;
@@ -40,6 +46,10 @@ public:
     virtual void LineTo(int x, int y) = 0;
     virtual void Ellipse(const Rect& r) = 0;
     virtual void SetPixel(int x, int y, Rgb color) = 0;
+    // A batch of single pixels (the points of the maps); pixels off the canvas are skipped.
+    virtual void SetPixels(const Pixel* pixels, int count) {
+        for (int i = 0; i < count; ++i) SetPixel(pixels[i].x, pixels[i].y, pixels[i].color);
+    }
     virtual Rect ClipBox() = 0;
     virtual Rect ClientRect() = 0;
 };

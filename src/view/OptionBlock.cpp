@@ -50,7 +50,8 @@ void DrawOptionBlock(PanelPass& pass, const Rect& clip) {
     put(70, Format(o.bHighRes ? "Real time control options: bHighRes=TRUE, qx=%.1f, qy=%.1f, qz=%.1f"
                               : "Real time control options: bHighRes=FALSE, qx=%.1f, qy=%.1f, qz=%.1f",
                    d.qx * kDegreesPerRadian, d.qy * kDegreesPerRadian, d.qz * kDegreesPerRadian));
-    put(90, Format("d3dscale=%.1f, iOriginX=%.1f, iOriginY=%.1f, iSleepMilli=%d", o.d3dscale, o.dOriginX, o.dOriginY,
+    // The map's place and scale as the keys have moved them (from the options at each load).
+    put(90, Format("d3dscale=%.1f, iOriginX=%.1f, iOriginY=%.1f, iSleepMilli=%d", d.d3dscale, d.dOriginX, d.dOriginY,
                    o.iSleepMilli));
     put(110, "Elapsed time: " + ActiveElapsed(doc, pass.rc.kind));
 

@@ -8,6 +8,7 @@
 #include "app/Document.h"
 #include "platform/Canvas.h"
 #include "view/Panels.h"
+#include "view/SurfaceMap.h"
 
 namespace zelk {
 
@@ -63,27 +64,15 @@ bool DecideFull(CZELKDoc& doc, const RunCounters& rc) {
 }
 
 // Default place and scale of the surface map, until keys or the mouse change them.
-void DefaultMapPositions(CZELKDoc& doc) {
-    DisplayState& d = doc.disp;
-    if (d.dMapScaleX != 0 || d.dMapScaleY != 0) return;
-    switch (doc.data.iNumVar) {
-        case 2:
-            doc.opt.dOriginX = 700, doc.opt.dOriginY = 650;
-            d.dMapScaleX = 450, d.dMapScaleY = 300;
-            break;
-        case 3:
-            doc.opt.dOriginX = 700, doc.opt.dOriginY = 650;
-            d.dMapScaleX = 450, d.dMapScaleY = 450;
-            break;
-        case 4: d.dMapScaleX = d.dMapScaleY = 200; break;
-        default: break;
-    }
-}
+void DefaultMapPositions(CZELKDoc& doc) { ApplyDefaultMapPlace(doc.disp, doc.data.iNumVar); }
 
 // The surface map and the graphs with the run's markers go here, over the panels. In a
 // partial draw (full false) the markers of the last draw are erased first; `unchanged`
 // tells that the run's point has not moved since then.
-void DrawMapAndGraphs(CZELKDoc& /*doc*/, Canvas& /*canvas*/, bool /*full*/, bool /*unchanged*/) {}
+void DrawMapAndGraphs(CZELKDoc& doc, Canvas& canvas, bool full, bool /*unchanged*/) {
+    // The headless mode shows no map (nobody sees it).
+    if (!doc.platform.IsHeadless()) DrawSurfaceMap(doc, canvas, !full);
+}
 
 }  // namespace
 

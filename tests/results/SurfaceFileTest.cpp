@@ -30,7 +30,7 @@ TEST(SurfaceFile, AcceptedFileFillsTheSurfaceInFileOrder) {
     EXPECT_DOUBLE_EQ(s(0, 0), 0.5);
     EXPECT_DOUBLE_EQ(s(1, 1), 1.0);
     EXPECT_DOUBLE_EQ(s(2, 2), 1.5);
-    EXPECT_DOUBLE_EQ(s(2, 3), 0.0);
+    EXPECT_DOUBLE_EQ(s(2, 3), 255.0);  // the colour column: the largest loss tops the log scale
     EXPECT_EQ(f.doc.surf.bSurfaceZeroLu, 0);
     EXPECT_EQ(f.doc.surf.sLuScale, "Log(Lu)");
     EXPECT_DOUBLE_EQ(f.doc.surf.dMinLu, 0.25);

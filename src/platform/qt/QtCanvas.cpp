@@ -132,6 +132,17 @@ void QtCanvas::SetPixel(int x, int y, Rgb color) {
     reinterpret_cast<QRgb*>(m_bits + y * m_bytesPerLine)[x] = qRgb(color.r, color.g, color.b);
 }
 
+void QtCanvas::SetPixels(const Pixel* pixels, int count) {
+    if (!m_bits) return;
+    const unsigned w = static_cast<unsigned>(m_image.width()), h = static_cast<unsigned>(m_image.height());
+    for (int i = 0; i < count; ++i) {
+        const Pixel& p = pixels[i];
+        // One unsigned comparison per axis also refuses negative coordinates.
+        if (static_cast<unsigned>(p.x) >= w || static_cast<unsigned>(p.y) >= h) continue;
+        reinterpret_cast<QRgb*>(m_bits + p.y * m_bytesPerLine)[p.x] = qRgb(p.color.r, p.color.g, p.color.b);
+    }
+}
+
 Rect QtCanvas::ClipBox() { return ClientRect(); }
 
 Rect QtCanvas::ClientRect() { return Rect{0, 0, m_image.width(), m_image.height()}; }

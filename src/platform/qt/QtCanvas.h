@@ -33,6 +33,7 @@ public:
     void LineTo(int x, int y) override;
     void Ellipse(const Rect& r) override;
     void SetPixel(int x, int y, Rgb color) override;
+    void SetPixels(const Pixel* pixels, int count) override;
     Rect ClipBox() override;
     Rect ClientRect() override;
 
