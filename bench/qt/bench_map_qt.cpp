@@ -4,6 +4,8 @@
 // markers moved, the same full draw on a canvas that draws nothing (the projection and
 // filter alone), and the colour column of the cloud.
 #include <benchmark/benchmark.h>
+
+#include "BenchPlatform.h"
 #include <stdlib.h>
 
 #include <QGuiApplication>
@@ -24,52 +26,17 @@
 namespace zelk {
 namespace {
 
-// A quiet platform: every box answers OK, the window thread is the caller's.
-class BenchPlatform : public Platform {
-public:
-    MsgAnswer MessageBox(const std::string&, MsgIcon, MsgButtons) override { return MsgAnswer::Ok; }
-    bool HasMainWindow() override { return false; }
-    void ShowMainWindow(bool) override {}
-    std::intptr_t GetForegroundWindow() override { return 1; }
-    void SetForegroundWindow(std::intptr_t) override {}
-    bool IsMainWindowForeground() override { return true; }
-    void RequestClose() override {}
-    std::string CommandLine() override { return "zelk"; }
-    std::string CurrentDirectory() override { return "."; }
-    void RedrawAllViews() override {}
-    void SetCurrentThreadPriority(int) override {}
-    void Sleep(unsigned ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-    std::uint32_t TickCount() override { return 0; }
-    void RunInWindowThread(const std::function<void()>& fn) override { fn(); }
-    void ProcessPendingSends() override {}
-    int Rand() override { return std::rand() & 32767; }
-    void SeedRand(unsigned seed) override { std::srand(seed); }
-    SystemTime Now() override { return SystemTime(); }
-};
 
-class NullCanvas : public Canvas {
-public:
-    void SetPen(PenStyle, int, Rgb) override {}
-    void SetBrush(Rgb) override {}
-    void SetFont(int, int) override {}
-    void SetTextColor(Rgb) override {}
-    void SetBackground(Rgb, bool) override {}
-    void Text(int, int, const std::string&, bool) override {}
-    int TextWidth(const std::string&) override { return 0; }
-    void FillRect(const Rect&, Rgb) override {}
-    void MoveTo(int, int) override {}
-    void LineTo(int, int) override {}
-    void Ellipse(const Rect&) override {}
-    void SetPixel(int, int, Rgb) override {}
-    void SetPixels(const Pixel*, int) override {}
-    Rect ClipBox() override { return Rect{0, 0, 1600, 1000}; }
-    Rect ClientRect() override { return Rect{0, 0, 1600, 1000}; }
-};
+BenchPlatform Foreground() {
+    BenchPlatform pf;
+    pf.foreground = true;  // partial draws, as when the window is in front
+    return pf;
+}
 
 // flower2/3/4.dat copied to a temporary directory with a surface file over the default
 // grid (a smooth loss with its minimum inside), opened as the window would.
 struct Loaded {
-    BenchPlatform pf;
+    BenchPlatform pf = Foreground();
     CZELKDoc doc{pf, false};
     bool ok = false;
 
@@ -153,7 +120,7 @@ void BM_MapFullDrawCloud4NoPixels(benchmark::State& state) {
     Loaded l(4);
     if (!l.ok) return state.SkipWithError("the data set did not load");
     l.Markers(0.3);
-    NullCanvas canvas;
+    NullCanvas canvas(Rect{0, 0, 1600, 1000});
     for (auto _ : state) DrawSurfaceMap(l.doc, canvas, false);
 }
 

@@ -54,4 +54,28 @@ public:
     virtual Rect ClientRect() = 0;
 };
 
+// A canvas that draws nothing, of a given size: for measuring what a draw would do.
+class NullCanvas : public Canvas {
+public:
+    explicit NullCanvas(Rect size = Rect{}) : m_rect(size) {}
+    void SetPen(PenStyle, int, Rgb) override {}
+    void SetBrush(Rgb) override {}
+    void SetFont(int, int) override {}
+    void SetTextColor(Rgb) override {}
+    void SetBackground(Rgb, bool) override {}
+    void Text(int, int, const std::string&, bool) override {}
+    int TextWidth(const std::string&) override { return 0; }
+    void FillRect(const Rect&, Rgb) override {}
+    void MoveTo(int, int) override {}
+    void LineTo(int, int) override {}
+    void Ellipse(const Rect&) override {}
+    void SetPixel(int, int, Rgb) override {}
+    void SetPixels(const Pixel*, int) override {}
+    Rect ClipBox() override { return m_rect; }
+    Rect ClientRect() override { return m_rect; }
+
+private:
+    Rect m_rect;
+};
+
 }  // namespace zelk

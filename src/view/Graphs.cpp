@@ -272,23 +272,7 @@ void DrawFrame(Canvas& c, const MapScene& s) {
 
 std::vector<Rect> FrameLabelAreas(const MapScene& s) {
     // The labels' places without drawing: the frame drawn on a canvas that keeps nothing.
-    class Nothing : public Canvas {
-    public:
-        void SetPen(PenStyle, int, Rgb) override {}
-        void SetBrush(Rgb) override {}
-        void SetFont(int, int) override {}
-        void SetTextColor(Rgb) override {}
-        void SetBackground(Rgb, bool) override {}
-        void Text(int, int, const std::string&, bool) override {}
-        int TextWidth(const std::string&) override { return 0; }
-        void FillRect(const Rect&, Rgb) override {}
-        void MoveTo(int, int) override {}
-        void LineTo(int, int) override {}
-        void Ellipse(const Rect&) override {}
-        void SetPixel(int, int, Rgb) override {}
-        Rect ClipBox() override { return Rect{}; }
-        Rect ClientRect() override { return Rect{}; }
-    } nothing;
+    NullCanvas nothing;
     std::vector<Rect> out;
     for (const MapLabel& l : DrawFrameLines(nothing, s)) {
         // At most about 9 pixels a character of the 8-point bold font, 12 pixels high.

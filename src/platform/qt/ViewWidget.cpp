@@ -11,28 +11,6 @@ namespace zelk {
 
 namespace {
 
-// A canvas that draws nothing, of the image's size.
-class NullCanvas : public Canvas {
-public:
-    explicit NullCanvas(QSize size) : m_rect{0, 0, size.width(), size.height()} {}
-    void SetPen(PenStyle, int, Rgb) override {}
-    void SetBrush(Rgb) override {}
-    void SetFont(int, int) override {}
-    void SetTextColor(Rgb) override {}
-    void SetBackground(Rgb, bool) override {}
-    void Text(int, int, const std::string&, bool) override {}
-    int TextWidth(const std::string&) override { return 0; }
-    void FillRect(const Rect&, Rgb) override {}
-    void MoveTo(int, int) override {}
-    void LineTo(int, int) override {}
-    void Ellipse(const Rect&) override {}
-    void SetPixel(int, int, Rgb) override {}
-    Rect ClipBox() override { return m_rect; }
-    Rect ClientRect() override { return m_rect; }
-
-private:
-    Rect m_rect;
-};
 
 }  // namespace
 
@@ -68,7 +46,7 @@ void ViewWidget::Redraw() {
             QtCanvas canvas(m_image);
             m_view.Draw(canvas);
         } else {
-            NullCanvas canvas(m_image.size());
+            NullCanvas canvas(Rect{0, 0, m_image.width(), m_image.height()});
             m_view.Draw(canvas);
         }
         if (!m_pending) break;
