@@ -68,10 +68,7 @@ NrtPaths PathsOf(const ResultFiles& res) {
 // them). False, after the messages, when a file cannot be written.
 bool FirstStepWrites(CZELKDoc& doc) {
     RunTrack& t = doc.track;
-    t.mResultTable.Clear();
-    t.mResultTable2.Clear();
-    t.asResultCols.clear();
-    t.asResultCols2.clear();
+    t.ClearTables();
     t.sMethodTitle = "Newton-Raphson T";
     const NrtPaths paths = NrtPathsFor(doc.data.sDataPath);
     PathsInto(doc.res, paths);

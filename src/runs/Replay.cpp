@@ -32,10 +32,7 @@ bool StoredRunFits(const StoredRun& run, int p) {
 ReplayOutcome ReplayStep(ReplayState& replay, RunTrack& t, const StoredRun& run, int p, bool bRepeat) {
     ReplayOutcome out;
     if (replay.iIter == 0) {
-        t.mResultTable.Clear();
-        t.mResultTable2.Clear();
-        t.asResultCols.clear();
-        t.asResultCols2.clear();
+        t.ClearTables();
         t.mDispGradV.Clear();
         t.mDispGradW.Clear();
         t.mDispHess.Clear();

@@ -30,6 +30,14 @@ struct RunTrack {
 
     // Covariance of v and of w at the current point, with their eigenvalues.
     Matrix mCovV, mCovW, mEigCovV, mEigCovW;
+
+    // Empties the published tables and their column names (a run's first step).
+    void ClearTables() {
+        mResultTable.Clear();
+        mResultTable2.Clear();
+        asResultCols.clear();
+        asResultCols2.clear();
+    }
 };
 
 // The Lu history and the W history side by side (the loss, then the p weights), one row

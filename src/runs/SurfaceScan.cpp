@@ -44,10 +44,7 @@ enum class PointResult { Evaluated, Dropped, Finished, Stopped };
 
 // The first step: the counters and the rows of the scan.
 void BeginScan(ScanState& scan, RunTrack& track, const SurfaceGrid& grid, int p) {
-    track.mResultTable.Clear();
-    track.mResultTable2.Clear();
-    track.asResultCols.clear();
-    track.asResultCols2.clear();
+    track.ClearTables();
     track.mDispGradV.Clear();
     track.mDispGradW.Clear();
     track.sMethodTitle = "Surface T";
