@@ -1,7 +1,7 @@
 // Pictures of the view: the PNG of a headless batch's --image is the window's own picture
 // of the same document, pixel for pixel, and File > Save Image... writes what the window
 // shows; after a Newton-Raphson run the picture adds the run's final markers to the map;
-// a picture that cannot be written stops the batch before it runs.
+// a picture that cannot or must not be written stops the batch before it runs.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -133,14 +133,29 @@ TEST_F(ViewPicture, NewtonRaphsonPictureAddsTheRunsFinalMarkers) {
     EXPECT_EQ(stray, 0);
 }
 
-TEST_F(ViewPicture, PictureThatCannotBeWrittenStopsTheBatchBeforeItRuns) {
+// A picture that cannot be written, or that would replace the data file or a result file,
+// stops the batch before it runs.
+TEST_F(ViewPicture, PicturesThatMustNotBeWrittenStopTheBatchBeforeItRuns) {
     CopyExample("flower2.dat", dir);
-    const Result r = Zelk("flower2.dat -SUT --image no-such-dir/map.png");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.find("zelk: cannot write the image " + dir + "/no-such-dir/map.png"), 0u) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
-    EXPECT_NE(access((dir + "/flower2.dat.SuT.out").c_str(), F_OK), 0);
+    const std::string data = ReadAll(dir + "/flower2.dat");
+    const struct {
+        std::string image;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"no-such-dir/map.png", 1, "zelk: cannot write the image " + dir + "/no-such-dir/map.png"},
+        {"flower2.dat", 2, "zelk: the image " + dir + "/flower2.dat would replace the data file"},
+        {"./flower2.dat.SuT.out", 2, "zelk: the image " + dir + "/flower2.dat.SuT.out would replace"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Zelk("flower2.dat -SUT --image " + c.image);
+        EXPECT_EQ(r.status, c.status) << c.image;
+        EXPECT_EQ(r.out, "") << c.image;
+        EXPECT_EQ(r.err.find(c.message), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_NE(access((dir + "/flower2.dat.SuT.out").c_str(), F_OK), 0) << c.image;
+        EXPECT_EQ(ReadAll(dir + "/flower2.dat"), data) << c.image;
+    }
 }
 
 }  // namespace

@@ -151,7 +151,8 @@ std::string HelpText() {
            "  1  a load error, a refused command, a fatal error, a batch run that ended\n"
            "     without finishing, or a file (result, surface, picture) not written\n"
            "  2  a usage error: an unknown --option, --json or --image without\n"
-           "     --headless, a bad --image-size, --headless without a data file, or no\n"
+           "     --headless, a bad --image-size, an --image that would replace the data\n"
+           "     file or one of its result files, --headless without a data file, or no\n"
            "     display for the window\n";
 }
 

@@ -3,6 +3,10 @@
 #include <QBuffer>
 #include <QByteArray>
 
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
 #include "app/Document.h"
 #include "base/Format.h"
 #include "platform/TextFile.h"
@@ -69,6 +73,16 @@ std::string WritePicture(const QImage& image, const std::string& path) {
     return PictureFaultText(path, r.fault == AtomicFileSet::Fault::Open
                                       ? "its directory does not take a new file, or the file is in use"
                                       : "writing it failed (a full disk?)");
+}
+
+bool PictureWouldReplaceDataFiles(const std::string& image, const std::string& dataFile) {
+    std::error_code ec;
+    if (image == dataFile || std::filesystem::equivalent(image, dataFile, ec)) return true;
+    if (image.compare(0, dataFile.size(), dataFile) != 0) return false;
+    const std::string suffix = image.substr(dataFile.size());
+    for (const char* kept : {".NRT.", ".SDT."})
+        if (suffix.compare(0, std::strlen(kept), kept) == 0) return true;
+    return suffix == ".SuT.out" || suffix == ".DSSuT.out";
 }
 
 std::string PictureFaultText(const std::string& path, const std::string& why) {

@@ -22,6 +22,11 @@ QImage RenderViewPicture(CZELKDoc& doc, QSize size, std::string& fault);
 // written, else the message.
 std::string WritePicture(const QImage& image, const std::string& path);
 
+// True when `image` names the data file itself or one of the files the program reads or
+// writes beside it (its result and surface files): a picture must not replace them. Both
+// paths in full.
+bool PictureWouldReplaceDataFiles(const std::string& image, const std::string& dataFile);
+
 // The message when a picture cannot be made or written.
 std::string PictureFaultText(const std::string& path, const std::string& why = std::string());
 

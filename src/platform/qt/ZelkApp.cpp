@@ -83,6 +83,11 @@ int RunZelkApp(int& argc, char** argv) {
     // place is checked before anything runs (nothing is changed there).
     const std::string imagePath = opts.image.empty() ? std::string() : FullPath(opts.image);
     const QSize imageSize(opts.imageWidth, opts.imageHeight);
+    if (!imagePath.empty() && PictureWouldReplaceDataFiles(imagePath, FullPath(FindFileArgument(args)))) {
+        std::cerr << "zelk: the image " << imagePath
+                  << " would replace the data file or one of its result files; name another file\n";
+        return 2;
+    }
     if (!imagePath.empty() && !CanWriteFile(imagePath)) {
         std::cerr << "zelk: cannot write the image " << imagePath
                   << " (no such directory, no permission, not a regular file, or in use)\n";
