@@ -52,6 +52,7 @@ void CZELKDoc::BatchCompletion(int kind) {
     if (flag != 1) return;
     flag = 2;
     bBatchFinished = 1;
+    platform.OnBatchRunEnd(kind);
     OnNewDocument();
 }
 

@@ -39,6 +39,9 @@ std::string LoadSummary(const CZELKDoc& doc) {
     loaded("Surface file", doc.surf.sSurfaceFile, doc.surf.mSurface.Rows());
     if (!doc.surf.sSurfaceFile.empty())
         s += Format("Surface Lu: min %.8f, max %.8f\n", doc.surf.dMinLu, doc.surf.dMaxLu);
+    // A load writes nothing of its own; a picture of it may have been asked for.
+    for (const std::string& f : doc.asFilesWritten) s += "Written: " + f + "\n";
+    for (const std::string& f : doc.asFilesNotWritten) s += "Not written: " + f + "\n";
     return s;
 }
 

@@ -58,6 +58,10 @@ public:
 
     // True for the headless batch mode: no person to answer, progress goes to stderr.
     virtual bool IsHeadless() { return false; }
+
+    // A batch run of the given kind has finished its last step and the document is about
+    // to empty itself: the last moment at which the view shows the run's final state.
+    virtual void OnBatchRunEnd(int runKind) { (void)runKind; }
 };
 
 }  // namespace zelk

@@ -69,9 +69,9 @@ void DefaultMapPositions(CZELKDoc& doc) { ApplyDefaultMapPlace(doc.disp, doc.dat
 // The surface map and the graphs with the run's markers go here, over the panels. In a
 // partial draw (full false) the markers of the last draw are erased first; `unchanged`
 // tells that the run's point has not moved since then.
-void DrawMapAndGraphs(CZELKDoc& doc, Canvas& canvas, bool full, bool /*unchanged*/) {
-    // The headless mode shows no map (nobody sees it).
-    if (!doc.platform.IsHeadless()) DrawSurfaceMap(doc, canvas, !full);
+void DrawMapAndGraphs(CZELKDoc& doc, Canvas& canvas, bool full, bool /*unchanged*/, bool picture) {
+    // The headless mode shows no map (nobody sees it), unless a picture is taken.
+    if (picture || !doc.platform.IsHeadless()) DrawSurfaceMap(doc, canvas, !full);
 }
 
 }  // namespace
@@ -89,28 +89,43 @@ void CZELKView::Draw(Canvas& canvas) {
 
     const Rect client = canvas.ClientRect();
     if (client.Width() <= 0 || client.Height() <= 0) return;
-    canvas.SetBackground(kWhite, true);
-    canvas.SetTextColor(kBlack);
 
     if (m_doc.disp.bProgressOnly) {
         // Only the percentage of the iteration changed: its line alone is drawn again.
+        canvas.SetBackground(kWhite, true);
+        canvas.SetTextColor(kBlack);
         PanelWriter out(canvas, m_memo);
         PanelPass pass{m_doc, out, rc, canvas.ClipBox()};
         DrawRestartLine(pass);
         out.Finish();
         return;
     }
+    DrawView(canvas, full, rc, false);
+}
 
+void CZELKView::DrawPicture(Canvas& canvas) {
+    canvas.SetFont(kViewFontPoints, kViewFontWeight);
+    const Rect client = canvas.ClientRect();
+    if (client.Width() <= 0 || client.Height() <= 0) return;
+    m_memo.Clear();
+    DrawView(canvas, true, CountersOf(m_doc), true);
+    // What the picture's draw noted as drawn is not on the window's picture.
+    m_doc.disp.bRedrawAll = 1;
+}
+
+void CZELKView::DrawView(Canvas& canvas, bool full, const RunCounters& rc, bool picture) {
+    canvas.SetBackground(kWhite, true);
+    canvas.SetTextColor(kBlack);
     DefaultMapPositions(m_doc);
     if (m_doc.bNoData) {
         m_memo.Clear();
         DrawStartScreen(canvas);
         return;
     }
-    DrawPanels(canvas, full, rc);
+    DrawPanels(canvas, full, rc, picture);
 }
 
-bool CZELKView::DrawPanels(Canvas& canvas, bool full, const RunCounters& rc) {
+bool CZELKView::DrawPanels(Canvas& canvas, bool full, const RunCounters& rc, bool picture) {
     CZELKDoc& doc = m_doc;
     DisplayState& d = doc.disp;
     const Rect clip = canvas.ClipBox();
@@ -144,7 +159,7 @@ bool CZELKView::DrawPanels(Canvas& canvas, bool full, const RunCounters& rc) {
     const int k = DrawLeftColumn(pass);
     if (!DrawRunBlock(pass, k)) return false;  // the document reports the failure
     out.Finish();
-    DrawMapAndGraphs(doc, canvas, full, unchanged);
+    DrawMapAndGraphs(doc, canvas, full, unchanged, picture);
     d.mLastDrawnW = w;
     return true;
 }

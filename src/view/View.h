@@ -42,12 +42,20 @@ public:
     void Draw(Canvas& canvas);
     // The window was resized: the next draws are full ones for a while.
     void OnSize();
+    // A whole picture of what the window shows now, drawn into a blank canvas (the size
+    // of the picture is the canvas's): the same panels and the same map, the map drawn
+    // also in the headless mode. It leaves the batch switches alone (nothing is started or
+    // closed) and makes the window's next draw a full one.
+    void DrawPicture(Canvas& canvas);
 
     CZELKDoc& Document() { return m_doc; }
 
 private:
-    // The panels of a loaded data set; false when the draw was abandoned.
-    bool DrawPanels(Canvas& canvas, bool full, const RunCounters& rc);
+    // The start screen, or the panels of a loaded data set with the map over them.
+    void DrawView(Canvas& canvas, bool full, const RunCounters& rc, bool picture);
+    // The panels of a loaded data set; false when the draw was abandoned. `picture`: the
+    // map is drawn whatever the mode.
+    bool DrawPanels(Canvas& canvas, bool full, const RunCounters& rc, bool picture);
 
     CZELKDoc& m_doc;
     PanelMemo m_memo;

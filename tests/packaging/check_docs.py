@@ -13,7 +13,8 @@ import tempfile
 import xml.etree.ElementTree as ET
 
 SRC, ZELK = sys.argv[1], os.path.abspath(sys.argv[2])
-SWITCHES = ["-NRT", "-SUT", "-W=NAME", "-FWGT", "--headless", "--json", "--help", "--version"]
+SWITCHES = ["-NRT", "-SUT", "-W=NAME", "-FWGT", "--headless", "--json", "--image", "--image-size", "--help",
+            "--version"]
 failures = []
 
 
@@ -50,7 +51,9 @@ with tempfile.TemporaryDirectory() as d:
     r = run(["--version"], d)
     check(r.returncode == 0 and re.fullmatch(r"zelk \d+(\.\d+)+\n", r.stdout) is not None,
           "--version printed %r" % r.stdout)
-    for args in (["--bogus"], ["--headless=1", "x.dat"], ["--json", "x.dat"], ["--help", "--nope"]):
+    for args in (["--bogus"], ["--headless=1", "x.dat"], ["--json", "x.dat"], ["--help", "--nope"],
+                 ["--image", "x.png", "x.dat"], ["--headless", "x.dat", "--image"],
+                 ["--headless", "x.dat", "--image", "x.png", "--image-size", "0x600"]):
         r = run(args, d, display=True)
         check(r.returncode == 2 and r.stdout == "" and r.stderr.count("\n") == 1,
               "%s: status %d, stderr %r" % (args, r.returncode, r.stderr))

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """zelk --headless --json: the summary parses with the json module and agrees with the
 text summary and the files. Cases: a Newton-Raphson run, a replicate run, a load, a
-surface scan. Arguments: the source directory and the zelk binary."""
+surface scan, the pictures of a scan and of a load. Arguments: the source directory and
+the zelk binary."""
 import json
 import os
 import re
@@ -82,6 +83,16 @@ try:
     table = open(surface).read().split("W history\n", 1)[1].splitlines()[1:]
     assert j["method"] == "SuT" and j["files_written"] == [surface], j
     assert j["points"] == len([l for l in table if l.strip()]) > 0, (j, len(table))
+
+    # Its map as a picture: listed after the surface file, after a scan and after a load.
+    picture = os.path.join(d, "two.png")
+    j = one_object(run(d, "two.dat", "-SUT", "--json", "--image", "two.png"))
+    assert j["files_written"] == [surface, picture], j
+    j = one_object(run(d, "two.dat", "--json", "--image=two.png", "--image-size=640x480"))
+    assert j["files_written"] == [picture] and "files_not_written" not in j, j
+    with open(picture, "rb") as f:
+        head = f.read(24)
+    assert head[:8] == b"\x89PNG\r\n\x1a\n" and head[16:24] == (640).to_bytes(4, "big") + (480).to_bytes(4, "big"), head
 
     # A file name that is not UTF-8 and a name that stands twice: still one valid object,
     # with every weight.

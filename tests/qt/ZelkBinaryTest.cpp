@@ -3,58 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "qt/ZelkRun.h"
 
 namespace zelk {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string Binary() { return std::string(ZELK_BINARY_DIR) + "/zelk"; }
-
-std::string FreshDir() {
-    std::string base = ::testing::TempDir();
-    while (base.size() > 1 && base.back() == '/') base.pop_back();
-    std::string tmpl = base + "/zelk-bin-XXXXXX";
-    char* made = mkdtemp(tmpl.data());
-    return made ? std::string(made) : std::string();
-}
-
-// Runs a shell command line in dir with stdout and stderr captured.
-Result RunZelk(const std::string& dir, const std::string& command) {
-    Result r;
-    const std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
-    const std::string line = "cd '" + dir + "' && timeout 300 " + command + " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(line.c_str());
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadAll(out);
-    r.err = ReadAll(err);
-    return r;
-}
-
-void CopyFile(const std::string& from, const std::string& to) {
-    std::ifstream in(from, std::ios::binary);
-    std::ofstream out(to, std::ios::binary);
-    out << in.rdbuf();
-}
+using namespace zelkrun;
 
 class ZelkBinary : public ::testing::Test {
 protected:

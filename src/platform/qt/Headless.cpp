@@ -37,6 +37,7 @@ bool HasDisplay() {
 std::string UsageText() {
     return "Usage: zelk [DATAFILE] [-NRT | -SUT] [-W=NAME] [-FWGT]\n"
            "       zelk --headless DATAFILE [-NRT | -SUT] [-W=NAME] [-FWGT] [--json]\n"
+           "                       [--image FILE.png [--image-size WxH]]\n"
            "       zelk --help | --version\n";
 }
 
@@ -52,6 +53,7 @@ std::string RunSummaryText(const CZELKDoc& doc) {
     // A surface scan has no convergence and no final weights: it reports its file.
     std::string s = "Surface scan finished.\n";
     for (const std::string& f : doc.asFilesWritten) s += "Written: " + f + "\n";
+    for (const std::string& f : doc.asFilesNotWritten) s += "Not written: " + f + "\n";
     return s;
 }
 

@@ -54,6 +54,9 @@ std::string LoadSummaryJson(const CZELKDoc& doc) {
     }
     j["variables"] = vars;
     j["weight_variable"] = WeightVariable(d.asWeightVar.empty() ? std::string() : d.asWeightVar[0]);
+    // A picture of the load, when one was asked for.
+    if (!doc.asFilesWritten.empty()) j["files_written"] = doc.asFilesWritten;
+    if (!doc.asFilesNotWritten.empty()) j["files_not_written"] = doc.asFilesNotWritten;
     return Line(j);
 }
 

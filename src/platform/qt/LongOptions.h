@@ -1,4 +1,5 @@
-// The program's own "--" options (--headless, --json, --help, --version), read before
+// The program's own "--" options (--headless, --json, --image, --image-size, --help,
+// --version), read before
 // anything else starts. The single-dash switches (-NRT, -SUT, -W=NAME, -FWGT) are not
 // read here: the document reads them from the process command line at every open.
 #pragma once
@@ -8,9 +9,18 @@
 
 namespace zelk {
 
+// The size of an --image picture without --image-size (the window's own first size), and
+// the bounds of either side.
+constexpr int kPictureWidth = 1600, kPictureHeight = 1000;
+constexpr int kMinPictureSide = 200, kMaxPictureSide = 8192;
+
 struct LongOptions {
     bool headless = false;
     bool json = false;
+    // --image FILE (or --image=FILE): the PNG picture of the view to write; its size from
+    // --image-size WxH (or --image-size=WxH).
+    std::string image;
+    int imageWidth = kPictureWidth, imageHeight = kPictureHeight;
     bool help = false;
     bool version = false;
     // A one-line usage error (an unknown "--" option, or --json without --headless);

@@ -16,6 +16,7 @@
 #include <QToolBar>
 
 #include "app/Document.h"
+#include "platform/qt/ViewPicture.h"
 #include "platform/qt/ViewWidget.h"
 #include "view/View.h"
 
@@ -78,6 +79,8 @@ void MainWindow::BuildMenus() {
     m_openAction = m_fileMenu->addAction("&Open...\tCtrl+O", this, &MainWindow::OnFileOpen);
     m_openAction->setStatusTip("Open a data file");
     m_openAction->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    m_saveImageAction = m_fileMenu->addAction("Save &Image...", this, &MainWindow::OnFileSaveImage);
+    m_saveImageAction->setStatusTip("Save the view as a PNG image");
     // The labels carry the shortcut text; the shortcuts themselves are set apart so that
     // they work while the menu is closed.
     auto* newKey = new QAction(this);
@@ -242,6 +245,36 @@ void MainWindow::OnFileOpen() {
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return;
     OpenFile(files.first());
+}
+
+void MainWindow::OnFileSaveImage() {
+    // Beside the data file, named after it; without one, in the current directory.
+    QString dir = QDir::currentPath(), name = "zelk.png";
+    if (!m_doc.bNoData && !m_doc.data.sDataPath.empty()) {
+        const QFileInfo data(QString::fromStdString(m_doc.data.sDataPath));
+        dir = data.absolutePath();
+        name = data.fileName() + ".png";
+    }
+    QFileDialog dialog(this, "Save Image");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter("PNG Images (*.png)");
+    dialog.setDefaultSuffix("png");
+    dialog.setDirectory(dir);
+    dialog.selectFile(name);
+    dialog.resize(900, 560);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList files = dialog.selectedFiles();
+    if (!files.isEmpty()) SaveImage(files.first());
+}
+
+bool MainWindow::SaveImage(const QString& path) {
+    const std::string file = path.toStdString();
+    const std::string failure = WritePicture(m_viewWidget->Image(), file);
+    if (failure.empty()) return true;
+    m_doc.Message(failure);
+    return false;
 }
 
 void MainWindow::OnAppAbout() {

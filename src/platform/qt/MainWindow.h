@@ -37,6 +37,9 @@ public:
     QString MessagePaneText() const;
     bool IsClosing() const { return m_closing; }
     QMenu* FileMenu() { return m_fileMenu; }
+    // Writes the picture the view shows now as a PNG file (File > Save Image...); false,
+    // after its message, when it could not be written.
+    bool SaveImage(const QString& path);
     // Refreshes the title and the message pane (after every draw of the view, and every
     // 250 ms while no run is active).
     void RefreshStatus();
@@ -44,6 +47,7 @@ public:
 public slots:
     void OnFileNew();
     void OnFileOpen();
+    void OnFileSaveImage();
     void OnAppAbout();
 
 protected:
@@ -64,6 +68,7 @@ private:
     QMenu* m_fileMenu = nullptr;
     QAction* m_newAction = nullptr;
     QAction* m_openAction = nullptr;
+    QAction* m_saveImageAction = nullptr;
     QAction* m_aboutAction = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QAction* m_recentSeparator = nullptr;

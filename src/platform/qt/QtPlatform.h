@@ -38,6 +38,9 @@ public:
     // Called before a headless message box prints (the headless progress line clears
     // itself there).
     void SetBeforeErrorOutput(std::function<void()> fn) { m_beforeErr = std::move(fn); }
+    // Called with the run kind when a batch run has finished, before the document empties
+    // itself (the headless mode takes its picture there).
+    void SetBatchRunEndAction(std::function<void(int)> fn) { m_batchRunEnd = std::move(fn); }
     bool InWindowThread() const;
 
     MsgAnswer MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
@@ -59,6 +62,9 @@ public:
     void SeedRand(unsigned seed) override;
     SystemTime Now() override;
     bool IsHeadless() override { return m_headless; }
+    void OnBatchRunEnd(int runKind) override {
+        if (m_batchRunEnd) m_batchRunEnd(runKind);
+    }
 
     int messageBoxCount() const { return m_boxes; }
 
@@ -70,6 +76,7 @@ private:
     QPointer<ViewWidget> m_view;
     std::ostream* m_err;
     std::function<void()> m_beforeErr;
+    std::function<void(int)> m_batchRunEnd;
     std::atomic<std::uint32_t> m_seed{1};
     int m_boxes = 0;
 };

@@ -6,7 +6,9 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,9 @@
 #include "platform/qt/LongOptions.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/TextFile.h"
 #include "platform/qt/RecentFiles.h"
+#include "platform/qt/ViewPicture.h"
 #include "view/View.h"
 
 namespace zelk {
@@ -39,6 +43,13 @@ void ApplyThreadLimit() {
     const char* v = std::getenv("OMP_NUM_THREADS");
     const int n = v != nullptr ? std::atoi(v) : 0;
     if (n > 0) SetEngineThreads(n);
+}
+
+// A path in full, as the summaries list every file.
+std::string FullPath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
 }
 
 }  // namespace
@@ -67,6 +78,20 @@ int RunZelkApp(int& argc, char** argv) {
     if (!headless && !HasDisplay()) {
         std::cerr << NoDisplayText();
         return 2;
+    }
+    // A picture that could not be written would be known only at the end of the run: the
+    // place is checked before anything runs (nothing is changed there).
+    const std::string imagePath = opts.image.empty() ? std::string() : FullPath(opts.image);
+    const QSize imageSize(opts.imageWidth, opts.imageHeight);
+    if (!imagePath.empty() && PictureWouldReplaceDataFiles(imagePath, FullPath(FindFileArgument(args)))) {
+        std::cerr << "zelk: the image " << imagePath
+                  << " would replace the data file or one of its result files; name another file\n";
+        return 2;
+    }
+    if (!imagePath.empty() && !CanWriteFile(imagePath)) {
+        std::cerr << "zelk: cannot write the image " << imagePath
+                  << " (no such directory, no permission, not a regular file, or in use)\n";
+        return 1;
     }
     ApplyThreadLimit();
     if (headless) {
@@ -103,7 +128,9 @@ int RunZelkApp(int& argc, char** argv) {
 
     const bool batch = doc.cmd.iBatchNRT != 0 || doc.cmd.iBatchSUT != 0;
     if (headless && !batch && !doc.AnyRunActive()) {
-        // A load with nothing to run: report the data set and end.
+        // A load with nothing to run: its picture when one is asked for, the report of the
+        // data set, and the end.
+        if (!imagePath.empty()) TakePicture(doc, imagePath, imageSize);
         std::cout << (opts.json ? LoadSummaryJson(doc) : LoadSummaryText(doc)) << std::flush;
         doc.StopAllRunsAndJoin();
         return doc.iExitCode;
@@ -111,12 +138,26 @@ int RunZelkApp(int& argc, char** argv) {
 
     RunMonitor monitor(doc, window, headless, std::cerr, headless ? TerminalColumns(2) : 0);
     platform.SetBeforeErrorOutput([&monitor] { monitor.BreakProgressLine(); });
+    // A Newton-Raphson batch run's picture shows its final state: it is taken at the end
+    // of the run, before the document empties itself.
+    if (!imagePath.empty())
+        platform.SetBatchRunEndAction([&](int kind) {
+            if (kind == kRunNRT) TakePicture(doc, imagePath, imageSize);
+        });
     app.exec();
     doc.StopAllRunsAndJoin();
     monitor.EndProgressLine();
     platform.SetBeforeErrorOutput(nullptr);
+    platform.SetBatchRunEndAction(nullptr);
 
     if (batch && !doc.bBatchFinished && doc.iExitCode == 0) doc.iExitCode = 1;
+    if (!imagePath.empty() && doc.bBatchFinished && doc.cmd.iBatchSUT == 2) {
+        // A finished scan leaves an empty document: its picture is the surface as the
+        // window shows it when the data file is opened again. The window has closed; its
+        // view no longer draws.
+        platform.SetViewWidget(nullptr);
+        TakeReopenedPicture(doc, started.file, imagePath, imageSize);
+    }
     if (headless && doc.bBatchFinished)
         std::cout << (opts.json ? RunSummaryJson(doc, started.file) : RunSummaryText(doc)) << std::flush;
     return doc.iExitCode;
