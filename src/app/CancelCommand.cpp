@@ -13,6 +13,28 @@ const char* const kCancelQuestion = "Are you sure you want to cancel this run?";
 void CZELKDoc::OnCancelKey() {
     if (runs.rsNRT.bRunning) {
         RunState& rs = runs.rsNRT;
+        if (disp.bMouseDrag && rs.bPaused) {
+            // A pick in progress: Escape ends it and puts the run back where it was.
+            disp.bMouseDrag = 0;
+            for (int k = 0; k < kNumRunKinds; ++k) runs.Get(k).bTimingSuspended = 0;
+            disp.mPickW = disp.mPickWSaved;
+            const Matrix& wh = track.mWHist;
+            if (wh.Rows() > 0 && wh.Cols() == data.iNumVar) {
+                Matrix last(wh.Cols(), 1);
+                for (int k = 0; k < wh.Cols(); ++k) last(k, 0) = wh.Get(wh.Rows() - 1, k);
+                nrt.mStartW = last;
+            } else {
+                nrt.mStartW = nrt.mInitW;
+            }
+            if (nrt.bInitialised && !nrt.bFinished && nrt.phase != NrtPhase::SetUp) {
+                nrt.phase = NrtPhase::Parameters;
+                rs.bStepRequest = 1;
+            }
+            rs.bPaused = 0;
+            disp.bPointReset = 1;
+            RedrawAll();
+            return;
+        }
         rs.bPaused = 1;
         if (Message(kCancelQuestion, MsgIcon::Stop, MsgButtons::OkCancel) == MsgAnswer::Ok) {
             rs.bStopRequest = 1;

@@ -51,6 +51,9 @@ struct DisplayState {
     int bRedrawSlice = 0;    // the slice or the scale changed; cleared by every draw
     int bMouseDrag = 0;      // a pick is in progress
     Matrix mPickW;           // the picked point (p x 1) while a pick is in progress: the current point
+    Matrix mPickWSaved;      // the picked point as it was when the last pick ended
+    int iMouseX = 0, iMouseY = 0;  // where the mouse was at the last pick
+    int bRedrawPick = 0;     // the current point's lines and the v column are drawn again
     MapMemory lastMap;       // what the last draw put on the map
 };
 

@@ -138,8 +138,38 @@ public:
     void ScanSurfaceStep();
     void OnAnalyzeNrtReplay();
     void ReplayNrtStep();
-    // Escape: asks and, on OK, stops the active run.
+    // Escape: asks and, on OK, stops the active run; during a pick of a held run it ends
+    // the pick instead.
     void OnCancelKey();
+
+    // --- what the keys and the mouse change in the document (MapControls.cpp); the view's
+    //     controls (view/Controls.cpp) decide when they apply.
+    // Holds the active Newton-Raphson run, else the active replay (neither is stepped while
+    // held); Release clears the same flag. The surface scan is never held this way.
+    void HoldActiveRun();
+    void ReleaseActiveRun();
+    // bRedrawAll, then every view draws.
+    void RedrawAll();
+    // The slice position on the grid 1, 5, 10, ..., 1000; false at the end (or without a
+    // slice mode).
+    bool SliceForward();
+    bool SliceBackward();
+    // The slice mode from -1 (every point) over 0 (by Lu level) to K (by weight K).
+    void NextSliceMode();
+    void PreviousSliceMode();
+    // Log(Lu), Pow(Lu,x), Lu, " ", 1, and back to Log(Lu) when a surface is loaded.
+    void NextColourScale();
+    // ]: starts the auto-scan (speed -1) or makes it one faster; [: one slower, or stops it
+    // at speed 1.
+    void AutoScanFaster();
+    void AutoScanSlower();
+    // One step of the auto-scan: the slice moves on, turning round at either end.
+    void AutoScanStep();
+    // The weights picked on the map: a running optimiser starts its next iteration there.
+    // False when no run took them.
+    bool MovePickedStart(const Matrix& w);
+    // The end of a pick (button released): the picked point is kept and the run goes on.
+    void EndPick();
 
     // --- result files (DocumentLoad.cpp)
     // Writes the header (bCreate) and the two published tables; false when the file

@@ -15,6 +15,7 @@ void CZELKDoc::RunReset() {
     nrt = NrtState();
     track = RunTrack();
     scan = ScanState();
+    disp.bPointReset = 0;
 }
 
 void CZELKDoc::OnStepMessage(RunMessage msg) {
@@ -47,7 +48,7 @@ void CZELKDoc::StepMessage(RunMessage msg) {
             ReplayNrtStep();
             break;
         case RunMessage::AutoScanStep:
-            // The slice stepping of the auto-scan belongs to the view's controls.
+            AutoScanStep();
             break;
     }
 }

@@ -19,7 +19,7 @@ struct RunState {
     std::atomic<int> bStepRequest{0};
     std::atomic<int> bTimingSuspended{0};
     std::atomic<int> bStopRequest{0};
-    std::atomic<int> iProgress{0};
+    std::atomic<int> iProgress{0};  // the auto-scan: its signed speed (the sign is the direction)
     std::atomic<int> iProgressMax{0};
     std::atomic<int> iSleepMilli{10};
     std::atomic<int> iPriority12345{3};
@@ -33,7 +33,6 @@ struct RunState {
     std::string sRemaining;
     std::atomic<int> bViewTarget{0};    // 1 once the command has named the view as the target
     std::atomic<int> bThreadStarted{0};  // 1 once the starter has stored the thread
-    std::atomic<int> iSpeed{0};  // the auto-scan's signed speed (its sign is the direction)
 
     void Reset(int priority12345);
     std::string Elapsed() const {
@@ -69,7 +68,6 @@ inline void RunState::Reset(int priority12345) {
     SetTexts(std::string(), std::string());
     bViewTarget = 0;
     bThreadStarted = 0;
-    iSpeed = 0;
 }
 
 enum RunKind { kRunNRT = 0, kRunSurface = 1, kRunAutoScan = 2, kRunNRTReplay = 3, kNumRunKinds = 4 };

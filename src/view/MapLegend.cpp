@@ -103,7 +103,7 @@ void DrawLegend(Canvas& c, const MapScene& s) {
     text(at.blockX, at.blockY, method, true);
     text(at.blockX, at.blockY + 20, SurfaceType(doc), true);
     text(at.blockX, at.blockY + 40, Format("dPercSurfMap=%.2f", doc.opt.dPercSurfMap), true);
-    const int speed = doc.runs.rsAutoScan.iSpeed.load();
+    const int speed = doc.runs.rsAutoScan.bRunning ? doc.runs.rsAutoScan.iProgress.load() : 0;
     if (speed != 0) text(at.blockX, at.blockY + 60, Format("AutoScan speed=%d", speed < 0 ? -speed : speed), true);
 }
 

@@ -210,7 +210,8 @@ TEST(SurfaceMap, LegendLevelsAndTheBlock) {
         f.doc.disp.iLegendLevel = k.level;
         f.doc.disp.iSliceVar = 2;
         f.doc.disp.iSlicePos = 500;
-        f.doc.runs.rsAutoScan.iSpeed = -3;
+        f.doc.runs.rsAutoScan.bRunning = 1;
+        f.doc.runs.rsAutoScan.iProgress = -3;
         MapCanvas c;
         DrawSurfaceMap(f.doc, c, false);
         EXPECT_EQ(HasText(c, "W Preset=<1.50000000,0.50000000,1.00000000>", 700, 720), k.preset) << k.level;

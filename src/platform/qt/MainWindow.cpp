@@ -7,7 +7,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QKeyEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -18,6 +22,7 @@
 #include "app/Document.h"
 #include "platform/qt/ViewPicture.h"
 #include "platform/qt/ViewWidget.h"
+#include "view/Controls.h"
 #include "view/View.h"
 
 // The build gives the version.
@@ -128,6 +133,7 @@ void MainWindow::BuildMenus() {
     connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
 
     QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("&Keys...", this, &MainWindow::OnHelpKeys)->setStatusTip("List the keys and mouse actions of the map");
     m_aboutAction = help->addAction("&About ZELK...", this, &MainWindow::OnAppAbout);
     m_aboutAction->setStatusTip("Display program information and version");
     m_aboutAction->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
@@ -277,6 +283,38 @@ bool MainWindow::SaveImage(const QString& path) {
     return false;
 }
 
+void MainWindow::OnHelpKeys() {
+    // The same table that the key handlers dispatch through.
+    auto* dialog = new QDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle("Keys and mouse");
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(new QLabel("K is the number of analysis variables. Keys that do not apply do nothing.", dialog));
+    auto* table = new QTableWidget(dialog);
+    const auto& rows = ControlTable();
+    table->setColumnCount(3);
+    table->setRowCount(static_cast<int>(rows.size()));
+    table->setHorizontalHeaderLabels({"Key", "Applies when", "Effect"});
+    table->verticalHeader()->setVisible(false);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(true);
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        table->setItem(r, 0, new QTableWidgetItem(rows[r].keys));
+        table->setItem(r, 1, new QTableWidgetItem(rows[r].when));
+        table->setItem(r, 2, new QTableWidgetItem(rows[r].effect));
+    }
+    table->setColumnWidth(0, 140);
+    table->setColumnWidth(1, 260);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->resizeRowsToContents();
+    layout->addWidget(table);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    layout->addWidget(buttons);
+    dialog->resize(1000, 700);
+    dialog->show();
+}
+
 void MainWindow::OnAppAbout() {
     QMessageBox::about(this, "About ZELK", kAboutText);
 }
@@ -300,15 +338,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     m_doc.StopAllRunsAndJoin();
     event->accept();
     QCoreApplication::quit();
-}
-
-void MainWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        m_doc.OnCancelKey();
-        event->accept();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
 }
 
 }  // namespace zelk

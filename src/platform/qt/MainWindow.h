@@ -49,10 +49,10 @@ public slots:
     void OnFileOpen();
     void OnFileSaveImage();
     void OnAppAbout();
+    void OnHelpKeys();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildMenus();
