@@ -442,12 +442,12 @@ void FitMap(CZELKDoc& doc) {
         d.dOriginY = 650 + 450 * f * lo[1] / 3;
         return;
     }
-    // The cloud: the weight box's corners as the home place would show them with the current
-    // angles. Its leftmost corner goes where the vertex w1 = 4 would be, and its vertical
-    // middle to that of the whole simplex (the corners 0 and 4 of each weight), so the box is
-    // back in the part of the window where the home place shows the cloud.
+    // The cloud: the corners of the weight box as they are drawn now (angles and scale), set
+    // against the whole simplex (the vertices 0 and 4 of each weight) as the home place shows
+    // it. The box's leftmost corner goes to the simplex's leftmost vertex (w1 = 4) and its
+    // vertical middle to the simplex's, so the box comes back to where the home place shows
+    // the cloud, whatever the angles and the scale.
     MapGeometry g = MapGeometryOf(d, 4);
-    g.d3dscale = 850;
     g.ox = 1150;
     g.oy = -125;
     const CloudProjection project(g);
@@ -461,18 +461,24 @@ void FitMap(CZELKDoc& doc) {
         yMax = any ? std::max(yMax, p.y) : p.y;
         any = true;
     }
-    const ScreenPoint vertex = project(4, 0, 0);
-    double sMin = 0, sMax = 0;
+    MapGeometry home = g;
+    home.qx = 30 * kDegree;
+    home.qy = 0;
+    home.qz = 225 * kDegree;
+    home.d3dscale = 850;
+    const CloudProjection homeProject(home);
+    double sxMin = 0, syMin = 0, syMax = 0;
     bool simplex = false;
-    for (const ScreenPoint& p : {project(0, 0, 0), vertex, project(0, 4, 0), project(0, 0, 4)}) {
+    for (const ScreenPoint& p : {homeProject(0, 0, 0), homeProject(4, 0, 0), homeProject(0, 4, 0), homeProject(0, 0, 4)}) {
         if (!p.ok) continue;
-        sMin = simplex ? std::min(sMin, p.y) : p.y;
-        sMax = simplex ? std::max(sMax, p.y) : p.y;
+        sxMin = simplex ? std::min(sxMin, p.x) : p.x;
+        syMin = simplex ? std::min(syMin, p.y) : p.y;
+        syMax = simplex ? std::max(syMax, p.y) : p.y;
         simplex = true;
     }
-    if (!any || !vertex.ok || !simplex) return;
-    d.dOriginX = 1150 - (xMin - vertex.x);
-    d.dOriginY = -125 - ((yMin + yMax) / 2 - (sMin + sMax) / 2);
+    if (!any || !simplex) return;
+    d.dOriginX = 1150 - (xMin - sxMin);
+    d.dOriginY = -125 - ((yMin + yMax) / 2 - (syMin + syMax) / 2);
 }
 
 }  // namespace zelk

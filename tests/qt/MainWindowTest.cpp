@@ -57,7 +57,7 @@ TEST(MainWindow, MenusAndTitle) {
     EXPECT_EQ(MenuTexts(top[1]->menu()),
               QStringList({"Newton-Raphson", "Surface", "Newton-Raphson Replay"}));
     EXPECT_EQ(MenuTexts(top[2]->menu()), QStringList({"&Toolbar", "&Status Bar"}));
-    EXPECT_EQ(MenuTexts(top[3]->menu()), QStringList({"&About ZELK..."}));
+    EXPECT_EQ(MenuTexts(top[3]->menu()), QStringList({"&Keys...", "&About ZELK..."}));
 
     s.window.RefreshStatus();
     EXPECT_EQ(s.window.windowTitle(), "Untitled - ZELK");

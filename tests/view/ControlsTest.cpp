@@ -273,20 +273,24 @@ TEST(Controls, TheFitBringsTheSurfaceIntoView) {
     EXPECT_NEAR(w(0, 0), 0.5, 0.01);
     EXPECT_NEAR(w(1, 0), 1.0, 0.01);
 
-    // The cloud, moved far away: every corner of the weight box comes back into
+    // The cloud, moved far away, turned and enlarged: every corner of the weight box comes back into
     // the window, with the angles and the scale unchanged.
     MapFixture f4(4, {{1, 0.5, 0.5, 0.5, 2.5}, {2, 1.5, 1.0, 0.25, 1.25}});
     DisplayState& d = f4.doc.disp;
     d.dOriginX = 5000;
     d.dOriginY = -4000;
-    const double qz = d.qz;
-    OnChar(f4.doc, 'Z');
-    EXPECT_EQ(d.qz, qz);
-    EXPECT_EQ(d.d3dscale, 850);
-    const CloudProjection project(MapGeometryOf(d, 4));
-    for (int c = 0; c < 8; ++c) {
-        const ScreenPoint p = project(c & 1 ? 1.5 : 0.5, c & 2 ? 1.0 : 0.5, c & 4 ? 0.5 : 0.25);
-        EXPECT_TRUE(p.ok && p.x > 0 && p.x < 1600 && p.y > 0 && p.y < 1000) << c << " " << p.x << " " << p.y;
+    for (int turns : {0, 5, 11}) {
+        for (int i = 0; i < turns; ++i) OnKeyDown(f4.doc, VirtualKey::PageDown, false);
+        OnKeyDown(f4.doc, VirtualKey::PageUp, false);
+        const double qz = d.qz, scale = d.d3dscale;
+        OnChar(f4.doc, 'Z');
+        EXPECT_EQ(d.qz, qz);
+        EXPECT_EQ(d.d3dscale, scale);
+        const CloudProjection project(MapGeometryOf(d, 4));
+        for (int c = 0; c < 8; ++c) {
+            const ScreenPoint p = project(c & 1 ? 1.5 : 0.5, c & 2 ? 1.0 : 0.5, c & 4 ? 0.5 : 0.25);
+            EXPECT_TRUE(p.ok && p.x > 300 && p.x < 1600 && p.y > 0 && p.y < 1000) << turns << " " << p.x << " " << p.y;
+        }
     }
 }
 
