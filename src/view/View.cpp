@@ -147,9 +147,11 @@ bool CZELKView::DrawPanels(Canvas& canvas, bool full, const RunCounters& rc, boo
         out.Wipe(Rect{0, top, kOptionsX, top + 2000});
     } else {
         unchanged = !(rc.iIter != d.iLastIterDrawn || repeat != d.iLastRepeatDrawn || d.bPointReset ||
-                      WeightsMoved(w, d.mLastDrawnW));
+                      d.bRedrawPick || WeightsMoved(w, d.mLastDrawnW));
     }
     canvas.SetBackground(kWhite, false);
+    // A pick ended or the Hessian's colouring changed: the point's lines were drawn again.
+    d.bRedrawPick = 0;
     d.iLastIterDrawn = rc.iIter;
     d.iLastRepeatDrawn = repeat;
     d.bLastHighRes = doc.opt.bHighRes;

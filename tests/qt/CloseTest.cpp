@@ -16,6 +16,7 @@
 #include "platform/qt/QtPlatform.h"
 #include "qt/QtTestApp.h"
 #include "platform/qt/ViewWidget.h"
+#include "view/Controls.h"
 #include "view/View.h"
 
 namespace zelk {
@@ -45,9 +46,10 @@ TEST(Close, MidRunStopsAndJoinsThePacingThread) {
     TestApp();
     Shell s;
     RunState& rs = s.doc.runs.rsAutoScan;
-    rs.bRunning = 1;
-    rs.iProgress = 10;  // fastest pace: a send every 25 ms
-    s.doc.StartPacingThread(kRunAutoScan);
+    // The auto-scan as the keys start it, at its fastest pace: a send every 25 ms.
+    s.doc.disp.iSliceVar = 1;
+    for (int i = 0; i < 10; ++i) OnChar(s.doc, ']');
+    ASSERT_EQ(rs.iProgress, -10);
     ASSERT_TRUE(s.doc.runs.hRunThread[kRunAutoScan].joinable());
     Pump(150);
 
