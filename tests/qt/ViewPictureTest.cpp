@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/Document.h"
+#include "base/Text.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/ViewPicture.h"
@@ -111,7 +112,7 @@ TEST_F(ViewPicture, NewtonRaphsonPictureAddsTheRunsFinalMarkers) {
     // is 150 pixels); the start weights are 1, 1, 1.
     std::vector<double> w;
     const std::regex line(R"(^w \S+ +(\S+)$)", std::regex::multiline);
-    for (std::sregex_iterator m(r.out.begin(), r.out.end(), line), end; m != end; ++m) w.push_back(std::stod((*m)[1]));
+    for (std::sregex_iterator m(r.out.begin(), r.out.end(), line), end; m != end; ++m) w.push_back(CAtof((*m)[1]));  // the summary is in the C locale, whatever the test runs under
     ASSERT_EQ(w.size(), 3u) << r.out;
     const int fx = static_cast<int>(700 + w[0] * 150), fy = static_cast<int>(650 - w[1] * 150);
     const int px = 850, py = 500;
