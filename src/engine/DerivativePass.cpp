@@ -99,6 +99,8 @@ struct DerivativePass::Impl {
     EngineError layout;
     bool pairsReady = false;
     int pairRowsDone = 0;  // rows of pair gradients computed so far
+    const Matrix* dist = nullptr;  // the pass's distances (the evaluation's; alive during the pass)
+    std::vector<unsigned char> zeroRoot;  // per row: a pair of it at distance 0
     // The finish's sums per owner row and per record, and how many rows of each are done.
     std::vector<double> gRow, rec;
     std::vector<detail::HessianSum> hSum;
@@ -138,8 +140,8 @@ void detail::SliceState::Init(int n, int q, int block) {
 }
 
 void detail::PassData::Layout(int n_, int q_) {
-    // The same shape as the last pass keeps its storage: its padding is still 0, and Begin
-    // and BuildPairs overwrite every field of every pair.
+    // The same shape as the last pass keeps its storage: its padding is still 0, and
+    // BuildPairRows overwrites every field of every pair.
     if (n_ == n && q_ == q && !rowOff.empty()) return;
     n = n_;
     q = q_;
@@ -152,11 +154,7 @@ void detail::PassData::Layout(int n_, int q_) {
         at += static_cast<size_t>(blocks - FirstBlock(r)) * fields * kBlock;
     }
     data.resize(at);
-    ParallelFor(0, n, [this](int r) {
-        const size_t end = r + 1 < n ? rowOff[r + 1] : data.size();
-        std::fill(data.begin() + static_cast<std::ptrdiff_t>(rowOff[r]),
-                  data.begin() + static_cast<std::ptrdiff_t>(end), 0.0);
-    });
+    fresh = true;
 }
 
 DerivativePass::DerivativePass() : m(new Impl) {}
@@ -187,29 +185,11 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     d.Layout(n, q);
     d.s.assign(static_cast<size_t>(d.blocks) * detail::kBlock, 0.0);
     for (int r = 0; r < n; ++r) d.s[r] = s.pb.s[r];
-    // Per row, block by block: the distances (the roots of the squared distances, which
-    // the classification and the triple terms share) with their inverses, and the sums of
-    // the triple loop set to 0 (the gradients follow when the first chunk runs).
-    const bool haveDist = mDist.Rows() >= n && mDist.Cols() >= n;
-    std::vector<unsigned char> zero(n > 0 ? n : 1, 0);
-    ParallelFor(0, n, [&](int x) {
-        using detail::kBlock;
-        for (int B = d.FirstBlock(x); B < d.blocks; ++B) {
-            double* e = d.data.data() + d.Block(x, B);
-            for (int l = 0; l < kBlock; ++l) {
-                const int z = B * kBlock + l;
-                const bool pair = z > x && z < n;
-                const double R = haveDist && pair ? mDist(x, z) : 0.0;
-                e[detail::kRoot * kBlock + l] = R;
-                e[detail::kInvRoot * kBlock + l] = R > 0 ? 1.0 / R : 0.0;
-                if (pair && R == 0) zero[x] = 1;
-            }
-            std::fill(e + detail::kLam * kBlock, e + (detail::kBet + 1) * kBlock, 0.0);
-        }
-    });
+    // The rows of pair data (distances, their inverses, the sums of the triple loop) are
+    // filled with the pairs' gradients, a few rows per step (PreparePairRows).
+    s.dist = mDist.Rows() >= n && mDist.Cols() >= n ? &mDist : nullptr;
+    s.zeroRoot.assign(n > 0 ? n : 1, 0);
     d.anyZeroRoot = false;
-    for (int x = 0; x < n; ++x)
-        if (zero[x]) d.anyZeroRoot = true;
     s.slices.resize(SlicesFor(n));
     s.chunkRecords = ChunkRecordsFor(n);
     for (auto& slice : s.slices) slice.Init(n, q, s.chunkRecords);
@@ -232,6 +212,26 @@ bool DerivativePass::Impl::BuildPairRows(int y0, int y1) {
     using namespace detail;
     std::vector<unsigned char> bad(n, 0);
     ParallelFor(y0, y1, [&](int y) {
+        if (d.fresh) {
+            const size_t end = y + 1 < n ? d.rowOff[y + 1] : d.data.size();
+            std::fill(d.data.begin() + static_cast<std::ptrdiff_t>(d.rowOff[y]),
+                      d.data.begin() + static_cast<std::ptrdiff_t>(end), 0.0);
+        }
+        // Block by block: the distance (the root of the squared distance, which the
+        // classification and the triple terms share) with its inverse, and the sums of the
+        // triple loop set to 0.
+        for (int B = d.FirstBlock(y); B < d.blocks; ++B) {
+            double* e = d.data.data() + d.Block(y, B);
+            for (int l = 0; l < kBlock; ++l) {
+                const int z = B * kBlock + l;
+                const bool pair = z > y && z < n;
+                const double R = dist && pair ? (*dist)(y, z) : 0.0;
+                e[kRoot * kBlock + l] = R;
+                e[kInvRoot * kBlock + l] = R > 0 ? 1.0 / R : 0.0;
+                if (pair && R == 0) zeroRoot[y] = 1;
+            }
+            std::fill(e + kLam * kBlock, e + (kBet + 1) * kBlock, 0.0);
+        }
         double comps[5];
         std::vector<double> g(q > 0 ? q : 1);
         for (int r = y + 1; r < n; ++r) {
@@ -260,7 +260,12 @@ bool DerivativePass::PreparePairRows(int rows, EngineError& err) {
         return false;
     }
     s.pairRowsDone = y1;
-    if (s.pairRowsDone >= s.n) s.pairsReady = true;
+    if (s.pairRowsDone >= s.n) {
+        s.pairsReady = true;
+        s.d.fresh = false;
+        for (int x = 0; x < s.n; ++x)
+            if (s.zeroRoot[x]) s.d.anyZeroRoot = true;
+    }
     return true;
 }
 

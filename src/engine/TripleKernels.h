@@ -71,7 +71,10 @@ struct PassData {
     int blocks = 0;       // blocks of a whole row
     LineVector<double> s;  // sample weights, padded with 0 to blocks * kBlock
     std::vector<size_t> rowOff;
-    std::vector<double, LineAllocator<double, true>> data;  // rows zeroed by Layout
+    std::vector<double, LineAllocator<double, true>> data;
+    // New storage: each row is zeroed when its pairs are first filled (so that the padding is
+    // 0 and the pages are first touched a few rows per step, not all at once).
+    bool fresh = false;
     bool anyZeroRoot = false;  // some pair's root is 0 (its triples need the careful terms)
 
     int FirstBlock(int r) const { return (r + 1) / kBlock; }
