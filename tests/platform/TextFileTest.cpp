@@ -42,15 +42,7 @@ TEST(TextFile, NamedPipeIsRefusedWithoutBlocking) {
 
 namespace {
 
-// Files of a directory whose names contain ".tmp" (temporaries left behind).
-int Temporaries(const std::string& dir) {
-    int count = 0;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d)) count += std::string(e->d_name).find(".tmp") != std::string::npos;
-        ::closedir(d);
-    }
-    return count;
-}
+using testfs::Temporaries;
 
 // Lets `bytes` bytes of every write to `target` through, then fails as a full disk does.
 struct WriteFault {

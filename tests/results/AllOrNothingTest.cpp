@@ -12,6 +12,7 @@
 
 #include "app/Summary.h"
 #include "platform/TextFile.h"
+#include "support/TempFiles.h"
 #include "support/GoldenFiles.h"
 
 namespace zelk {
@@ -21,14 +22,7 @@ using namespace nrttest;
 using golden::kSuffixes;
 using testfs::Lines;
 
-int Temporaries(const std::string& dir) {
-    int count = 0;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d)) count += std::string(e->d_name).find(".tmp") != std::string::npos;
-        ::closedir(d);
-    }
-    return count;
-}
+using testfs::Temporaries;
 
 // Every write to `target` fails after `bytes` bytes (or throws std::bad_alloc).
 struct InjectedFault {

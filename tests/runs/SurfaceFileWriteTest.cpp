@@ -15,14 +15,7 @@ namespace {
 
 using namespace surftest;
 
-int Temporaries(const std::string& dir) {
-    int count = 0;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d)) count += std::string(e->d_name).find(".tmp") != std::string::npos;
-        ::closedir(d);
-    }
-    return count;
-}
+using testfs::Temporaries;
 
 const char* const kPrevious = "previous surface file\n";
 

@@ -1,6 +1,7 @@
 // Fresh temporary directories and whole-file reads and writes for the tests.
 #pragma once
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -44,6 +45,16 @@ inline std::vector<std::string> Lines(const std::string& text) {
         at = nl + 1;
     }
     return out;
+}
+
+// Files of a directory whose names contain ".tmp" (temporaries left behind).
+inline int Temporaries(const std::string& dir) {
+    int count = 0;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) count += std::string(e->d_name).find(".tmp") != std::string::npos;
+        ::closedir(d);
+    }
+    return count;
 }
 
 }  // namespace testfs
