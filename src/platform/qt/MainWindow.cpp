@@ -306,6 +306,8 @@ void MainWindow::OnHelpKeys() {
     table->setColumnWidth(0, 140);
     table->setColumnWidth(1, 260);
     table->horizontalHeader()->setStretchLastSection(true);
+    // The rows fit their wrapped text at the columns' final widths.
+    connect(table->horizontalHeader(), &QHeaderView::sectionResized, table, &QTableView::resizeRowsToContents);
     table->resizeRowsToContents();
     layout->addWidget(table);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
