@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTableWidget>
 
 #include "app/Document.h"
 #include "platform/qt/MainWindow.h"
@@ -15,6 +16,7 @@
 #include "platform/qt/RecentFiles.h"
 #include "qt/QtTestApp.h"
 #include "platform/qt/ViewWidget.h"
+#include "view/Controls.h"
 #include "view/View.h"
 
 namespace zelk {
@@ -58,6 +60,13 @@ TEST(MainWindow, MenusAndTitle) {
               QStringList({"Newton-Raphson", "Surface", "Newton-Raphson Replay"}));
     EXPECT_EQ(MenuTexts(top[2]->menu()), QStringList({"&Toolbar", "&Status Bar"}));
     EXPECT_EQ(MenuTexts(top[3]->menu()), QStringList({"&Keys...", "&About ZELK..."}));
+    // Help > Keys lists the key table the handlers dispatch through, row for row.
+    top[3]->menu()->actions().first()->trigger();
+    const QList<QTableWidget*> tables = s.window.findChildren<QTableWidget*>();
+    ASSERT_EQ(tables.size(), 1);
+    ASSERT_EQ(tables[0]->rowCount(), static_cast<int>(ControlTable().size()));
+    for (int r = 0; r < tables[0]->rowCount(); ++r)
+        EXPECT_EQ(tables[0]->item(r, 0)->text().toStdString(), ControlTable()[r].keys);
 
     s.window.RefreshStatus();
     EXPECT_EQ(s.window.windowTitle(), "Untitled - ZELK");
