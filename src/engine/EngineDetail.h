@@ -17,7 +17,7 @@ namespace detail {
 bool PairEval(const Problem& pb, const Params& prm, int i, int j, double comps[5], double* grad,
               double* hess);
 
-// A sum of weighted pair Hessians, kept in parts that cost O(q) per pair where the terms
+// A sum of weighted pair Hessians, kept in pieces that cost O(q) per pair where the terms
 // share the gradient of V (2 v) or are diagonal; only the outer products within one type's
 // variables are kept whole. AddTo expands it into a q x q row-major matrix.
 struct HessianSum {

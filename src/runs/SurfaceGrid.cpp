@@ -31,15 +31,15 @@ bool BuildAxis(double lo, double hi, double by, long long cap, RealList& out) {
 
 }  // namespace
 
-bool SurfaceGrid::Build(const GridSpec& spec) {
+bool SurfaceGrid::Build(const GridSpec& gridOptions) {
     *this = SurfaceGrid();
-    p = spec.p;
-    if (p < 2 || p > 4 || !spec.bGridValid) return false;
-    by = spec.dSurfaceBy;
+    p = gridOptions.p;
+    if (p < 2 || p > 4 || !gridOptions.bGridValid) return false;
+    by = gridOptions.dSurfaceBy;
     if (!(by > 0)) return false;
     candidates = 1;
     for (int d = 0; d < p - 1; ++d) {
-        if (!BuildAxis(spec.dSurfaceMinW[d], spec.dSurfaceMaxW[d], by, kMaxGridCandidates,
+        if (!BuildAxis(gridOptions.dSurfaceMinW[d], gridOptions.dSurfaceMaxW[d], by, kMaxGridCandidates,
                        axis[d])) {
             tooLarge = true;
             candidates = kMaxGridCandidates + 1;
@@ -52,14 +52,14 @@ bool SurfaceGrid::Build(const GridSpec& spec) {
         }
     }
     if (p == 2) {
-        lastMin = spec.dSurfaceMinW[1];
-        lastMax = spec.dSurfaceMaxW[1];
+        lastMin = gridOptions.dSurfaceMinW[1];
+        lastMax = gridOptions.dSurfaceMaxW[1];
     } else if (p == 3) {
-        lastMin = spec.dSurfaceMinW[2];
-        lastMax = spec.dSurfaceMaxW[2];
+        lastMin = gridOptions.dSurfaceMinW[2];
+        lastMax = gridOptions.dSurfaceMaxW[2];
     } else {
-        lastMin = spec.dSurfaceMinWLast;
-        lastMax = spec.dSurfaceMaxWLast;
+        lastMin = gridOptions.dSurfaceMinWLast;
+        lastMax = gridOptions.dSurfaceMaxWLast;
     }
     return true;
 }

@@ -37,8 +37,8 @@ struct SurfaceGrid {
     long long candidates = 0;
     bool tooLarge = false;
 
-    // False when there is no grid: p outside 2..4, or an invalid spec.
-    bool Build(const GridSpec& spec);
+    // False when there is no grid: p outside 2..4, or an invalid gridOptions.
+    bool Build(const GridSpec& gridOptions);
     // The p weights of candidate c; true when the point is valid (last weight in range).
     bool Point(long long c, double* w) const;
     bool LastInRange(double wLast) const;

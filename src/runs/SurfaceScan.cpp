@@ -178,17 +178,17 @@ void Prefetch(const ScanRun& run, int count, LossCache& cache) {
 }  // namespace
 
 ScanOutcome ScanSurfaceStep(ScanState& scan, RunTrack& track, const DataSet& data, const Prepared& prep,
-                            const GridSpec& spec, const ScanSettings& set) {
+                            const GridSpec& gridOptions, const ScanSettings& set) {
     ScanOutcome out;
     const int p = data.iNumVar;
     const ScanTexts& tx = TextsFor(p);
-    if (p < 2 || p > 4 || spec.p != p) {
+    if (p < 2 || p > 4 || gridOptions.p != p) {
         out.kind = ScanOutcome::Kind::Failed;
         out.message = tx.guard;
         return out;
     }
     SurfaceGrid grid;
-    if (!grid.Build(spec) || grid.tooLarge) {  // the command refuses such grids
+    if (!grid.Build(gridOptions) || grid.tooLarge) {  // the command refuses such grids
         out.kind = ScanOutcome::Kind::Ended;
         return out;
     }

@@ -48,7 +48,7 @@ struct ScanOutcome {
 // One step of the scan of p = 2, 3 or 4 variables. The first step starts the scan; the last
 // one (no point left, or a cancel) returns Finished with the rows evaluated.
 ScanOutcome ScanSurfaceStep(ScanState& scan, RunTrack& track, const DataSet& data, const Prepared& prep,
-                            const GridSpec& spec, const ScanSettings& set);
+                            const GridSpec& gridOptions, const ScanSettings& set);
 
 // The evaluated points as the surface file's "W history" block: Lu and the weights, the
 // last point first.

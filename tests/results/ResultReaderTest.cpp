@@ -14,7 +14,7 @@ const char* const kW = "W";
 const char* const kG = "G";
 const char* const kP = "P";
 
-// A history file for CX, OY built from its parts; `what` says which part is broken.
+// A history file for CX, OY built from its pieces; `what` says which piece is broken.
 std::string HistoryFile(const std::string& dataPath, const std::string& kind, char what) {
     std::string caption, header, body;
     if (kind == kW) {

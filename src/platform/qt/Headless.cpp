@@ -88,7 +88,7 @@ std::string TerminalProgressText(const CZELKDoc& doc) {
         return std::string();
     }
     s += ", elapsed " + Clock(rs->dElapsedSec.load());
-    // Nothing done yet: the estimate, which divides by the part done, is unknown.
+    // Nothing done yet: the estimate, which divides by the fraction done, is unknown.
     s += ", remaining " + (rs->dPercent.load() > 0 ? Clock(rs->dRemainingSec.load()) : std::string("unknown"));
     if (rs->bPaused) s += ", paused";
     return s;
