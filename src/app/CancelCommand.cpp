@@ -16,16 +16,13 @@ void CZELKDoc::OnCancelKey() {
         if (disp.bMouseDrag && rs.bPaused) {
             // A pick in progress: Escape ends it and puts the run back where it was.
             disp.bMouseDrag = 0;
-            for (int k = 0; k < kNumRunKinds; ++k) runs.Get(k).bTimingSuspended = 0;
+            runs.SetTimingSuspended(0);
             disp.mPickW = disp.mPickWSaved;
             const Matrix& wh = track.mWHist;
-            if (wh.Rows() > 0 && wh.Cols() == data.iNumVar) {
-                Matrix last(wh.Cols(), 1);
-                for (int k = 0; k < wh.Cols(); ++k) last(k, 0) = wh.Get(wh.Rows() - 1, k);
-                nrt.mStartW = last;
-            } else {
-                nrt.mStartW = nrt.mInitW;
-            }
+            const int last = wh.Rows() - 1;
+            nrt.mStartW = last >= 0 && wh.Cols() == data.iNumVar
+                              ? ToColumn(RealList(wh.Row(last), wh.Row(last) + wh.Cols()))
+                              : nrt.mInitW;
             if (nrt.bInitialised && !nrt.bFinished && nrt.phase != NrtPhase::SetUp) {
                 nrt.phase = NrtPhase::Parameters;
                 rs.bStepRequest = 1;

@@ -172,7 +172,7 @@ bool CZELKDoc::MovePickedStart(const Matrix& w) {
 
 void CZELKDoc::EndPick() {
     disp.bMouseDrag = 0;
-    for (int k = 0; k < kNumRunKinds; ++k) runs.Get(k).bTimingSuspended = 0;
+    runs.SetTimingSuspended(0);
     disp.mPickWSaved = disp.mPickW;
     nrt.iIterBase = nrt.iIter;
     disp.bRedrawPick = 1;

@@ -89,6 +89,11 @@ struct RunStates {
     std::shared_ptr<std::atomic<int>> pThreadFinished[kNumRunKinds];
     std::mutex endLock;  // orders a thread's final reset against a new start
 
+    // The pick-pause: no run's elapsed time advances while a pick is in progress.
+    void SetTimingSuspended(int on) {
+        for (RunState* r : {&rsNRT, &rsSurface, &rsAutoScan, &rsNRTReplay}) r->bTimingSuspended = on;
+    }
+
     RunState& Get(int kind) {
         RunState* r[] = {&rsNRT, &rsSurface, &rsAutoScan, &rsNRTReplay};
         return *r[kind];

@@ -354,7 +354,7 @@ void OnRightButtonDown(CZELKDoc& doc, int x, int y) {
     StartPick(doc, x, y);
     if (doc.bNoData) return;
     doc.disp.bMouseDrag = 1;
-    for (int k = 0; k < kNumRunKinds; ++k) doc.runs.Get(k).bTimingSuspended = 1;
+    doc.runs.SetTimingSuspended(1);
 }
 
 void OnMouseMove(CZELKDoc& doc, int x, int y) {
