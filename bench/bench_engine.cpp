@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include "base/StepBudget.h"
 #include "engine/Engine.h"
 #include "engine/EngineTestData.h"
 #include "engine/Evaluation.h"
@@ -30,11 +31,19 @@ struct Fixture {
     }
 };
 
-// One iteration's evaluation and the covariance at its point; returns Lu. The evaluation's
-// buffers live across iterations, as in a run.
-double FullEvaluation(const Problem& pb, const Params& prm, PassKind kind, LossState& l) {
+// One iteration's evaluation and the covariance at its point; returns Lu. A run keeps its
+// evaluator, and so the buffers of the derivative pass, from one iteration to the next;
+// `fresh` starts each evaluation with a new one (a run's first evaluation).
+double FullEvaluation(const Problem& pb, const Params& prm, PassKind kind, Evaluator& ev,
+                      LossState& l, bool fresh) {
     EngineError err;
-    EvaluateFull(pb, prm, l, err, kind);
+    if (fresh) {
+        EvaluateFull(pb, prm, l, err, kind);
+    } else {
+        ev.Begin(pb, prm, l, kind);
+        while (!ev.Done())
+            if (!ev.Step(StepBudget::Unlimited(), err)) break;
+    }
     const Matrix covV = CovarianceV(l.mHessV, l.mRecGrad, pb.s, l.dTripleWeight, l.dViolWeight);
     benchmark::DoNotOptimize(SymmetricEigenvalues(covV));
     benchmark::DoNotOptimize(SymmetricEigenvalues(CovarianceW(covV, prm)));
@@ -42,13 +51,14 @@ double FullEvaluation(const Problem& pb, const Params& prm, PassKind kind, LossS
     return l.dLu;
 }
 
-void Evaluate(benchmark::State& state, bool reference) {
+void Evaluate(benchmark::State& state, bool reference, bool fresh = false) {
     const int n = static_cast<int>(state.range(0));
     SetEngineThreads(static_cast<int>(state.range(1)));
     Fixture f(n, kMixed, 7);
     LossState l;
+    Evaluator ev;
     const PassKind kind = reference ? PassKind::Reference : PassKind::Fast;
-    for (auto _ : state) benchmark::DoNotOptimize(FullEvaluation(f.o.pb, f.prm, kind, l));
+    for (auto _ : state) benchmark::DoNotOptimize(FullEvaluation(f.o.pb, f.prm, kind, ev, l, fresh));
     const double triples = double(n) * (n - 1) * (n - 2) / 6.0;
     state.counters["ns_per_triple"] =
         benchmark::Counter(triples, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -60,6 +70,7 @@ void Evaluate(benchmark::State& state, bool reference) {
 
 void BM_FullEvaluationFast(benchmark::State& state) { Evaluate(state, false); }
 void BM_FullEvaluationReference(benchmark::State& state) { Evaluate(state, true); }
+void BM_FirstEvaluationFast(benchmark::State& state) { Evaluate(state, false, true); }
 
 // This machine shares its memory bandwidth with others: the medians of a few repetitions.
 BENCHMARK(BM_FullEvaluationFast)
@@ -67,6 +78,13 @@ BENCHMARK(BM_FullEvaluationFast)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+// A run's first evaluation also allocates (and the system maps) the pass's storage.
+BENCHMARK(BM_FirstEvaluationFast)
+    ->Args({1000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_FullEvaluationReference)
     ->ArgsProduct({{100, 250, 300}, {1}})

@@ -80,6 +80,37 @@ inline double Sum(Vd x) {
     for (int l = 0; l < kLanes; ++l) s += x[l];
     return s;
 }
+// Sum of each of count vectors into out, the same bits as Sum: with eight lanes, eight
+// vectors at a time are transposed and their lanes added in order as whole vectors.
+inline void Sums(const Vd* x, int count, double* out) {
+#if defined(__AVX512F__)
+    typedef long long Vi __attribute__((vector_size(64)));
+    for (int g = 0; g < count; g += 8) {
+        Vd v[8];
+        for (int r = 0; r < 8; ++r) v[r] = g + r < count ? x[g + r] : Vd{};
+        Vd t[8], u[8];
+        for (int r = 0; r < 8; r += 2) {  // pairs of rows, lane by lane
+            t[r] = __builtin_shuffle(v[r], v[r + 1], Vi{0, 8, 2, 10, 4, 12, 6, 14});
+            t[r + 1] = __builtin_shuffle(v[r], v[r + 1], Vi{1, 9, 3, 11, 5, 13, 7, 15});
+        }
+        for (int r = 0; r < 8; r += 4)  // quads of rows, pairs of lanes
+            for (int h = 0; h < 2; ++h) {
+                u[r + h] = __builtin_shuffle(t[r + h], t[r + h + 2], Vi{0, 1, 8, 9, 4, 5, 12, 13});
+                u[r + h + 2] = __builtin_shuffle(t[r + h], t[r + h + 2], Vi{2, 3, 10, 11, 6, 7, 14, 15});
+            }
+        for (int h = 0; h < 4; ++h) {  // all rows, quads of lanes
+            t[h] = __builtin_shuffle(u[h], u[h + 4], Vi{0, 1, 2, 3, 8, 9, 10, 11});
+            t[h + 4] = __builtin_shuffle(u[h], u[h + 4], Vi{4, 5, 6, 7, 12, 13, 14, 15});
+        }
+        // t[l] now holds lane l of the eight vectors, in their order.
+        Vd acc{};
+        for (int l = 0; l < 8; ++l) acc += t[l];
+        for (int r = 0; r < 8 && g + r < count; ++r) out[g + r] = acc[r];
+    }
+#else
+    for (int r = 0; r < count; ++r) out[r] = Sum(x[r]);
+#endif
+}
 
 template <class T>
 using MaskOf = decltype(Lt(T{}, T{}));
@@ -249,16 +280,24 @@ ZELK_HOT void VectorStep(const double* pi, const double* pj, double* pu, Vd kA, 
 // the vector updates need go to coef, for the sweeps over the other components (a few
 // components at a time keep the sums in registers). Careful: some root is 0.
 template <int Q, int M1, bool Careful>
-ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, double* pjm,
-                        double* pu, double* __restrict pr, double* __restrict coef,
+ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, const double* ps, double* pim,
+                        double* pjm, double* pu, double* __restrict pr, double* __restrict coef,
                         double* __restrict cijOut, double d1, double R1, double I1, double sij,
                         PairAcc<Q>& a) {
     const double* pi = pim;
     const double* pj = pjm;
+#ifdef __AVX512F__
+    // The lanes' columns k0 + l inside the triangle: j < k0 + l < n.
+    const int lo = j + 1 - k0, hi = d.n - k0;
+    unsigned bits = lo <= 0 ? 0xFFu : lo >= kLanes ? 0u : (0xFFu << lo) & 0xFFu;
+    if (hi < kLanes) bits &= hi <= 0 ? 0u : (1u << hi) - 1u;
+    const Vm valid = static_cast<Vm>(bits);
+#else
     static const double kIota[8] = {0, 1, 2, 3, 4, 5, 6, 7};
     const Vd kv = Splat(static_cast<double>(k0)) + Load(kIota);  // the lanes' columns
     const Vm valid = And(Lt(Splat(j), kv), Lt(kv, Splat(d.n)));
-    const Vd sw = Sel(valid, sij * Load(d.s.data() + k0), Vd{});
+#endif
+    const Vd sw = Sel(valid, sij * Load(ps), Vd{});
     const Vd R2 = Load(pi + kRoot * kBlock), R3 = Load(pj + kRoot * kBlock);
     Terms<Vd> r = TripleTerms<Vd>(Splat(d1), R2, R3, Splat(R1), Splat(I1), R2,
                                   Load(pi + kInvRoot * kBlock), R3,
@@ -290,6 +329,7 @@ ZELK_HOT void FirstStep(const PassData& d, int i, int j, int k0, double* pim, do
 
 constexpr int kGroup = 4;  // gradient components per sweep of a run
 constexpr int kCoefs = 5;  // coefficients kept per block for the later sweeps
+constexpr int kPrefetchBlocks = 4;  // how far ahead a run asks for row j's blocks
 
 // The sweeps of a run (blocks B0..B1 of rows i and j) after the first: components [M0, M1)
 // from the stored coefficients.
@@ -340,10 +380,16 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
         double* pr = slice.recs.data() + static_cast<size_t>(B0) * FR * kBlock;
         double* c = coef;
         double* co = cijRow;
+        const double* ps = d.s.data();
         for (int B = B0; B <= B1; ++B) {
+            // Row j comes from farther caches than row i (which every j of the chunk
+            // revisits): its blocks are asked for a few ahead.
+            if (B + kPrefetchBlocks <= B1)
+                for (int f = 0; f < F; ++f) __builtin_prefetch(pj + (kPrefetchBlocks * F + f) * kBlock);
             for (int h = 0; h < kBlock; h += kLanes)
-                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, pi + h, pj + h, pu + h, pr + h,
-                                          c + h, co + h, d1, R1, I1, sij, a);
+                FirstStep<Q, M1, Careful>(d, i, j, B * kBlock + h, ps + B * kBlock + h, pi + h,
+                                          pj + h, pu + h, pr + h, c + h, co + h, d1, R1, I1, sij,
+                                          a);
             pi += F * kBlock;
             pj += F * kBlock;
             pu += Q * kBlock;
@@ -355,18 +401,31 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
     if constexpr (M1 < Q)
         LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, b, B0, B1, coef, a);
     const int n = d.n;
-    slice.lamP[static_cast<size_t>(b) * n + j] += Sum(a.lam);
-    slice.betP[static_cast<size_t>(b) * n + j] += Sum(a.bet);
+    // The pair's sums all at once: lam, bet, vq, count, then U, J and I per component.
+    Vd v[4 + 3 * Q];
+    double sum[4 + 3 * Q];
+    v[0] = a.lam;
+    v[1] = a.bet;
+    v[2] = a.vq;
+    v[3] = a.count;
     for (int m = 0; m < Q; ++m) {
-        slice.UP[(static_cast<size_t>(b) * Q + m) * n + j] += Sum(a.accU[m]);
-        slice.recs[slice.Rec(j, 1 + m)] += Sum(a.accJ[m]);
-        slice.recs[slice.Rec(i, 1 + m)] += Sum(a.accI[m]);
+        v[4 + m] = a.accU[m];
+        v[4 + Q + m] = a.accJ[m];
+        v[4 + 2 * Q + m] = a.accI[m];
     }
-    const double vq = Sum(a.vq);
+    Sums(v, 4 + 3 * Q, sum);
+    slice.lamP[static_cast<size_t>(b) * n + j] += sum[0];
+    slice.betP[static_cast<size_t>(b) * n + j] += sum[1];
+    for (int m = 0; m < Q; ++m) {
+        slice.UP[(static_cast<size_t>(b) * Q + m) * n + j] += sum[4 + m];
+        slice.recs[slice.Rec(j, 1 + m)] += sum[4 + Q + m];
+        slice.recs[slice.Rec(i, 1 + m)] += sum[4 + 2 * Q + m];
+    }
+    const double vq = sum[2];
     slice.recs[slice.Rec(i, 0)] += vq;
     slice.recs[slice.Rec(j, 0)] += vq;
     slice.lu += vq;
-    const double count = Sum(a.count);
+    const double count = sum[3];
     const double bad = std::floor(count / kBadUnit);
     slice.viol += count - bad * kBadUnit;
     return bad == 0;
