@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstddef>
 #include <memory>
 #include <new>
 #include <utility>
@@ -26,6 +25,10 @@ namespace detail {
 // rows only, in the same blocks, and are folded into the Hessian at the chunk's end.
 constexpr int kBlock = 8;
 
+// Asks the system to back a large block with huge pages where it can (a hint; nothing
+// happens where it cannot).
+void AdviseLarge(void* p, std::size_t bytes);
+
 // A vector whose storage starts on a cache line (a block's fields then never straddle two
 // lines) and, with Uninit, leaves new elements uninitialised (the pass fills its rows side
 // by side).
@@ -40,9 +43,20 @@ struct LineAllocator {
     template <class U>
     LineAllocator(const LineAllocator<U, Uninit>&) {}
     T* allocate(std::size_t count) {
-        return static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t(64)));
+        const std::size_t bytes = count * sizeof(T);
+        void* p = ::operator new(bytes, Alignment(bytes));
+        AdviseLarge(p, bytes);
+        return static_cast<T*>(p);
     }
-    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(64)); }
+    void deallocate(T* p, std::size_t count) {
+        ::operator delete(p, Alignment(count * sizeof(T)));
+    }
+    // Large blocks (the pair data of the pass: tens of megabytes and more) start on a huge
+    // page, so that the system can map them with few page faults and few TLB entries.
+    static constexpr std::size_t kLarge = std::size_t(4) << 20;
+    static std::align_val_t Alignment(std::size_t bytes) {
+        return std::align_val_t(bytes >= kLarge ? std::size_t(2) << 20 : 64);
+    }
     template <class U, class... A>
     void construct(U* p, A&&... a) {
         if constexpr (Uninit && sizeof...(A) == 0) {
