@@ -37,13 +37,11 @@ struct Fixture {
 double FullEvaluation(const Problem& pb, const Params& prm, PassKind kind, Evaluator& ev,
                       LossState& l, bool fresh) {
     EngineError err;
-    if (fresh) {
-        EvaluateFull(pb, prm, l, err, kind);
-    } else {
-        ev.Begin(pb, prm, l, kind);
-        while (!ev.Done())
-            if (!ev.Step(StepBudget::Unlimited(), err)) break;
-    }
+    Evaluator first;
+    Evaluator& e = fresh ? first : ev;
+    e.Begin(pb, prm, l, kind);
+    while (!e.Done())
+        if (!e.Step(StepBudget::Unlimited(), err)) break;
     const Matrix covV = CovarianceV(l.mHessV, l.mRecGrad, pb.s, l.dTripleWeight, l.dViolWeight);
     benchmark::DoNotOptimize(SymmetricEigenvalues(covV));
     benchmark::DoNotOptimize(SymmetricEigenvalues(CovarianceW(covV, prm)));

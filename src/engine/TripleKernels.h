@@ -25,8 +25,11 @@ namespace detail {
 // rows only, in the same blocks, and are folded into the Hessian at the chunk's end.
 constexpr int kBlock = 8;
 
-// Asks the system to back a large block with huge pages where it can (a hint; nothing
-// happens where it cannot).
+// Large blocks (the pair data of the pass: tens of megabytes and more) start on a huge
+// page, and the system is asked to back them with huge pages where it can (a hint; nothing
+// happens where it cannot): few page faults and few TLB entries for the rows.
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kLargeBlock = 2 * kHugePage;
 void AdviseLarge(void* p, std::size_t bytes);
 
 // A vector whose storage starts on a cache line (a block's fields then never straddle two
@@ -51,11 +54,8 @@ struct LineAllocator {
     void deallocate(T* p, std::size_t count) {
         ::operator delete(p, Alignment(count * sizeof(T)));
     }
-    // Large blocks (the pair data of the pass: tens of megabytes and more) start on a huge
-    // page, so that the system can map them with few page faults and few TLB entries.
-    static constexpr std::size_t kLarge = std::size_t(4) << 20;
     static std::align_val_t Alignment(std::size_t bytes) {
-        return std::align_val_t(bytes >= kLarge ? std::size_t(2) << 20 : 64);
+        return std::align_val_t(bytes >= kLargeBlock ? kHugePage : 64);
     }
     template <class U, class... A>
     void construct(U* p, A&&... a) {

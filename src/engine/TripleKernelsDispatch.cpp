@@ -1,12 +1,8 @@
 // Chooses the triple kernels for this processor once; tests may ask for the portable ones.
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 #include "engine/TripleKernels.h"
 
@@ -35,17 +31,6 @@ int DefaultLevel() {
     return 2;
 }
 std::atomic<int> g_level{DefaultLevel()};
-}
-
-void AdviseLarge(void* p, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::size_t kHuge = std::size_t(2) << 20;
-    if (bytes >= (std::size_t(4) << 20) && reinterpret_cast<std::uintptr_t>(p) % kHuge == 0)
-        (void)madvise(p, bytes / kHuge * kHuge, MADV_HUGEPAGE);
-#else
-    (void)p;
-    (void)bytes;
-#endif
 }
 
 void SetKernelLevel(int level) { g_level = std::min(level, DefaultLevel()); }
