@@ -1,4 +1,4 @@
-// The chunked derivative pass of the optimiser, organised so that a triple costs O(p) and
+// The derivative pass of the optimiser, organised so that a triple costs O(p) and
 // is visited once: each pair's distance (the root of its squared distance, taken from the
 // distance matrix), its inverse and its gradient in v are computed once per pass;
 // the triple loop gathers, per pair, the scalar that multiplies the pair's Hessian and
@@ -6,12 +6,14 @@
 // terms; the Hessians are expanded once per pair at the end, and the penalty terms factor
 // out of the sum.
 //
-// A chunk is a block of consecutive first records i. Its triples (i, j, k) are split into
-// slices by ranges of the last record k; a slice owns the columns k of every row, so slices
-// run side by side without sharing a write. What is keyed by i or j (the pair (i, j)
-// itself, the sums per record) goes to the slice's own buffers and is added up in slice
-// order. Chunks run one after another in order. Slices and chunks depend only on n, so
-// the result is the same bit for bit for any number of threads and any grouping of chunks.
+// A block is a run of consecutive first records i. Its triples (i, j, k) run in chunks,
+// each the block's triples whose middle record j lies in a range, and a chunk's triples are
+// split into slices by ranges of the last record k; a slice owns the columns k of every
+// row, so slices run side by side without sharing a write. What is keyed by i or j (the
+// pair (i, j) itself, the sums per record) goes to the slice's own buffers and is added up
+// in slice order. Chunks run one after another in order. Blocks, chunks and slices depend
+// only on n, so the result is the same bit for bit for any number of threads and any
+// grouping of chunks into steps.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -25,18 +27,19 @@
 namespace zelk {
 
 namespace {
-// First records per chunk: more share the streaming of the rows they meet, fewer keep a
-// step short. Depends on n only (the sums' order follows the chunks).
-int ChunkRecordsFor(int n) {
-    const double per = 6.0e6 / (static_cast<double>(n) * n + 1.0);
-    return std::max(2, std::min(16, static_cast<int>(per)));
-}
-// Triples whose first record lies in chunk c (chunks of r first records).
-double ChunkTriples(int n, int r, int c) {
-    double t = 0;
-    for (int i = c * r; i < std::min((c + 1) * r, n - 2); ++i)
-        t += static_cast<double>(n - 1 - i) * (n - 2 - i) / 2.0;
-    return t;
+// First records per block: the block's rows share the streaming of every row j they meet,
+// so a block holds as many as the kernels take.
+constexpr int kBlockRecords = 16;
+// A block's triples are run in chunks (the triples whose middle record j lies in a range) of
+// at most this many triples, so that a step stays short whatever n, and of at most
+// kChunkWidth middle records (the size of the slices' buffers of the chunk's pairs).
+constexpr double kChunkTriples = 3.0e6;
+constexpr int kChunkWidth = 512;
+double g_chunkTriples = kChunkTriples;
+int g_chunkWidth = kChunkWidth;
+// Triples of the block of first records [i0, i1) with middle record j (i0 < j < n - 1).
+double MiddleTriples(int n, int i0, int i1, int j) {
+    return static_cast<double>(std::min(i1, j) - i0) * (n - 1 - j);
 }
 // Slices per chunk: enough to keep the cores busy, few enough that each pair's run of
 // last records stays long (a run's set-up costs as much as several triples). Depends on n
@@ -108,8 +111,18 @@ struct DerivativePass::Impl {
     int finishRows = 0, finishRecs = 0;
     bool failed = false;
     std::string failText;
-    int nextChunk = 0;  // chunks before it have run
-    int chunkRecords = 8;
+    // The chunks in the order they run: blocks of first records in order, each block's
+    // chunks by their middle records. They depend on n only.
+    struct Chunk {
+        int block = 0, j0 = 0, j1 = 0;
+        double triples = 0;
+        bool last = false;  // the block's last chunk
+    };
+    std::vector<Chunk> chunks;
+    int chunksFor = -1;  // the n (and limits) the chunks were laid out for
+    double chunkTriples = 0;
+    int chunkWidth = 0;
+    int nextChunk = 0;   // chunks before it have run
     detail::PassData d;
     std::vector<detail::SliceState> slices;
     // Per first record x, the upper triangle of the Hessian terms of its pairs (x, z): the
@@ -118,7 +131,10 @@ struct DerivativePass::Impl {
 
     // The gradients of the pairs of rows [y0, y1); false on the type-A divide by zero.
     bool BuildPairRows(int y0, int y1);
-    void SliceBounds(int i0, int i1, std::vector<int>& bounds) const;
+    void LayOutChunks();
+    void SliceBounds(const Chunk& ck);
+    std::vector<int> bounds;     // the current chunk's slices: columns [bounds[p], bounds[p + 1])
+    std::vector<int64_t> cum;    // SliceBounds' work so far
     bool RunChunk(int c);
     bool ReportFailure(EngineError& err) const {
         if (layout) err.Fail(layout.text);
@@ -127,16 +143,50 @@ struct DerivativePass::Impl {
     }
 };
 
-void detail::SliceState::Init(int n, int q, int block) {
+void detail::SliceState::Init(int n, int q_, int block, int width_) {
+    q = q_;
     fieldsRec = 1 + q;
     const int blocks = (n + kBlock - 1) / kBlock;
     recs.assign(static_cast<size_t>(blocks) * fieldsRec * kBlock, 0.0);
     lu = viol = 0;
-    lamP.assign(static_cast<size_t>(block) * n, 0.0);
-    betP.assign(static_cast<size_t>(block) * n, 0.0);
-    UP.assign(static_cast<size_t>(block) * q * n, 0.0);
-    touched = 0;
+    jBase = 0;
+    width = width_;
+    lamP.assign(static_cast<size_t>(block) * width, 0.0);
+    betP.assign(static_cast<size_t>(block) * width, 0.0);
+    UP.assign(static_cast<size_t>(block) * q * width, 0.0);
     failed = false;
+}
+
+void detail::SetChunkLimits(double triples, int width) {
+    g_chunkTriples = triples > 0 ? triples : kChunkTriples;
+    g_chunkWidth = width > 0 ? std::min(width, kChunkWidth) : kChunkWidth;
+}
+
+void DerivativePass::Impl::LayOutChunks() {
+    if (chunksFor == n && chunkTriples == g_chunkTriples && chunkWidth == g_chunkWidth) return;
+    chunksFor = n;
+    chunkTriples = g_chunkTriples;
+    chunkWidth = g_chunkWidth;
+    chunks.clear();
+    if (n < 3) return;
+    const int blocks = (n - 2 + kBlockRecords - 1) / kBlockRecords;
+    for (int c = 0; c < blocks; ++c) {
+        const int i0 = c * kBlockRecords, i1 = std::min(i0 + kBlockRecords, n - 2);
+        for (int j = i0 + 1; j < n - 1;) {
+            Chunk ck;
+            ck.block = c;
+            ck.j0 = ck.j1 = j;
+            while (ck.j1 < n - 1 && ck.j1 - ck.j0 < chunkWidth) {
+                const double t = MiddleTriples(n, i0, i1, ck.j1);
+                if (ck.triples > 0 && ck.triples + t > chunkTriples) break;
+                ck.triples += t;
+                ++ck.j1;
+            }
+            chunks.push_back(ck);
+            j = ck.j1;
+        }
+        chunks.back().last = true;
+    }
 }
 
 void detail::PassData::Layout(int n_, int q_) {
@@ -190,21 +240,17 @@ void DerivativePass::Begin(const Problem& pb, const Params& prm, const Matrix& m
     s.dist = mDist.Rows() >= n && mDist.Cols() >= n ? &mDist : nullptr;
     s.zeroRoot.assign(n > 0 ? n : 1, 0);
     d.anyZeroRoot = false;
+    s.LayOutChunks();
     s.slices.resize(SlicesFor(n));
-    s.chunkRecords = ChunkRecordsFor(n);
-    for (auto& slice : s.slices) slice.Init(n, q, s.chunkRecords);
-    d.U.assign(static_cast<size_t>(s.chunkRecords) * d.blocks * q * detail::kBlock, 0.0);
+    for (auto& slice : s.slices) slice.Init(n, q, kBlockRecords, kChunkWidth);
+    d.U.assign(static_cast<size_t>(kBlockRecords) * d.blocks * q * detail::kBlock, 0.0);
     s.hRow.assign(static_cast<size_t>(n) * q * q, 0.0);
 }
 
-int DerivativePass::NumChunks() const {
-    const int n = m->n;
-    const int r = m->chunkRecords;
-    return n >= 3 ? (n - 2 + r - 1) / r : 0;
-}
+int DerivativePass::NumChunks() const { return static_cast<int>(m->chunks.size()); }
 
 double DerivativePass::TriplesInChunk(int chunk) const {
-    return ChunkTriples(m->n, m->chunkRecords, chunk);
+    return chunk >= 0 && chunk < NumChunks() ? m->chunks[chunk].triples : 0.0;
 }
 
 // The gradient of each pair's squared distance in v.
@@ -272,21 +318,23 @@ bool DerivativePass::PreparePairRows(int rows, EngineError& err) {
 bool DerivativePass::PairsPrepared() const { return m->pairsReady; }
 
 // Splits the last records k of the chunk's triples into slices of decreasing work.
-void DerivativePass::Impl::SliceBounds(int i0, int i1, std::vector<int>& bounds) const {
+void DerivativePass::Impl::SliceBounds(const Chunk& ck) {
     const int numSlices = static_cast<int>(slices.size());
     bounds.assign(numSlices + 1, 0);
-    const int kLo = i0 + 2;
-    std::vector<int64_t> cum(static_cast<size_t>(n - kLo + 1), 0);
-    int64_t total = 0;
+    const int i0 = ck.block * kBlockRecords, i1 = std::min(i0 + kBlockRecords, n - 2);
+    const int kLo = ck.j0 + 1;
+    // cum[k - kLo + 1]: the chunk's triples with last record at most k (pairs (i, j) of the
+    // chunk with j < k, summed over k).
+    cum.assign(static_cast<size_t>(n - kLo + 1), 0);
+    int64_t total = 0, pairs = 0;
     for (int k = kLo; k < n; ++k) {
-        // Pairs (i, j) of the block with i < j < k.
-        int64_t c = 0;
-        for (int i = i0; i < i1 && i < k - 1; ++i) c += k - 1 - i;
-        total += c;
+        const int j = k - 1;  // pairs with middle record k - 1 join from column k on
+        if (j >= ck.j0 && j < ck.j1) pairs += std::min(i1, j) - i0;
+        total += pairs;
         cum[k - kLo + 1] = total;
     }
     // Shares falling from the first slice to the last (slices + 2 down to 3): the threads
-    // take the slices in order, largest first, so the last ones to finish are small.
+    // take the slices largest first, so the last ones to finish are small.
     std::vector<int64_t> shares(numSlices);
     int64_t shareSum = 0;
     for (int p = 0; p < numSlices; ++p) shareSum += shares[p] = numSlices + 2 - p;
@@ -305,17 +353,17 @@ void DerivativePass::Impl::SliceBounds(int i0, int i1, std::vector<int>& bounds)
 }
 
 bool DerivativePass::Impl::RunChunk(int c) {
-    const int i0 = c * chunkRecords, i1 = std::min(i0 + chunkRecords, n - 2);
+    const Chunk& ck = chunks[c];
+    const int i0 = ck.block * kBlockRecords, i1 = std::min(i0 + kBlockRecords, n - 2);
     const int numSlices = static_cast<int>(slices.size());
-    std::vector<int> bounds;
-    SliceBounds(i0, i1, bounds);
+    SliceBounds(ck);
     const detail::KernelTable& kern = detail::Kernels();
+    for (auto& slice : slices) slice.jBase = ck.j0;
     auto runSlice = [&](int p) {
-        detail::SliceState& slice = slices[p];
-        slice.touched = bounds[p + 1] - 1;
-        if (bounds[p] < bounds[p + 1]) kern.runSlice(d, i0, i1, bounds[p], bounds[p + 1], slice);
+        if (bounds[p] < bounds[p + 1])
+            kern.runSlice(d, i0, i1, ck.j0, ck.j1, bounds[p], bounds[p + 1], slices[p]);
     };
-    if (ChunkTriples(n, chunkRecords, c) >= kParallelTriples) {
+    if (ck.triples >= kParallelTriples) {
         // Slices taken even ones first, then odd ones: two threads then rarely work on
         // neighbouring slices at once. (A run ends at its slice's last column, and the
         // processor's prefetching reads on into the next slice's columns, which the thread
@@ -330,35 +378,37 @@ bool DerivativePass::Impl::RunChunk(int c) {
     }
     for (const auto& slice : slices)
         if (slice.failed) return false;
-    // The partial sums of the pairs (i, j), in slice order; row i's blocks in turn.
+    // The partial sums of the chunk's pairs (i, j), in slice order, a block of row i at a
+    // time; at the block's last chunk, each row's cross terms.
     using detail::kBlock;
     ParallelFor(i0, i1, [&](int i) {
         const int b = i - i0;
-        for (auto& slice : slices) {
-            double* lp = slice.lamP.data() + static_cast<size_t>(b) * n;
-            double* bp = slice.betP.data() + static_cast<size_t>(b) * n;
-            const int jEnd = std::min(slice.touched, n);
-            for (int B = d.FirstBlock(i); B * kBlock < jEnd; ++B) {
+        for (int p = 0; p < numSlices; ++p) {
+            detail::SliceState& slice = slices[p];
+            // A slice holds sums of the pairs with j + 1 < its last column.
+            const int jStart = std::max(ck.j0, i + 1), jEnd = std::min(ck.j1, bounds[p + 1] - 1);
+            for (int B = jStart / kBlock; B * kBlock < jEnd; ++B) {
                 double* e = d.data.data() + d.Block(i, B);
-                const int j0 = std::max(i + 1, B * kBlock), j1 = std::min(jEnd, (B + 1) * kBlock);
+                const int j0 = std::max(jStart, B * kBlock), j1 = std::min(jEnd, (B + 1) * kBlock);
                 for (int j = j0; j < j1; ++j) {
                     const int l = j - B * kBlock;
-                    e[detail::kLam * kBlock + l] += lp[j];
-                    e[detail::kBet * kBlock + l] += bp[j];
-                    lp[j] = bp[j] = 0;
+                    const size_t at = slice.Pair(b, j);
+                    e[detail::kLam * kBlock + l] += slice.lamP[at];
+                    e[detail::kBet * kBlock + l] += slice.betP[at];
+                    slice.lamP[at] = slice.betP[at] = 0;
                 }
-                for (int mm = 0; mm < q; ++mm) {
-                    double* up = slice.UP.data() + (static_cast<size_t>(b) * q + mm) * n;
-                    double* u = d.U.data() + d.UBlock(b, B) + static_cast<size_t>(mm) * kBlock;
+                double* u = d.U.data() + d.UBlock(b, B);
+                for (int mm = 0; mm < q; ++mm)
                     for (int j = j0; j < j1; ++j) {
-                        u[j - B * kBlock] += up[j];
-                        up[j] = 0;
+                        const size_t at = slice.PairU(b, mm, j);
+                        u[static_cast<size_t>(mm) * kBlock + j - B * kBlock] += slice.UP[at];
+                        slice.UP[at] = 0;
                     }
-                }
             }
         }
+        if (!ck.last) return;
         // Row i's cross terms are complete: g U' + U g' of its pairs into its Hessian row,
-        // and the buffer cleared for the next chunk.
+        // and the buffer cleared for the next block.
         thread_local LaneSums cross;
         cross.Reset(q);
         for (int B = d.FirstBlock(i); B < d.blocks; ++B) {

@@ -62,9 +62,51 @@ void ClassifyTripleRows(const Matrix& mDist, const RealList& s, int i0, int i1, 
                         std::vector<double>& vw, std::vector<double>& vc) {
     const int n = mDist.Rows();
     const detail::KernelTable& kern = detail::Kernels();
-    ParallelFor(std::max(0, i0), std::min(i1, n - 2), [&](int i) {
-        kern.classifyFirst(mDist.Data(), s.data(), n, i, tw[i], vw[i], vc[i]);
-    });
+    i0 = std::max(0, i0);
+    i1 = std::min(i1, n - 2);
+    // Groups of first records meet each row j together (one reading of the row for the
+    // group); the pairs' sums are kept, then added per first record in the order of j.
+    constexpr int kGroupRows = 16;
+    // Kept from call to call: a run classifies a few rows per step.
+    thread_local std::vector<double> pt, pw, pc;
+    thread_local std::vector<int> parts;
+    for (int g0 = i0; g0 < i1; g0 += kGroupRows) {
+        const int g1 = std::min(i1, g0 + kGroupRows);
+        const size_t size = static_cast<size_t>(g1 - g0) * n;
+        pt.resize(size);
+        pw.resize(size);
+        pc.resize(size);
+        // The middle records in parts of about equal work, run side by side.
+        double total = 0;
+        for (int j = g0 + 1; j < n - 1; ++j) total += static_cast<double>(std::min(g1, j) - g0) * (n - 1 - j);
+        const int numParts = std::max(1, std::min(n, 4 * EngineThreads()));
+        parts.assign(1, g0 + 1);
+        double done = 0;
+        for (int j = g0 + 1; j < n - 1; ++j) {
+            done += static_cast<double>(std::min(g1, j) - g0) * (n - 1 - j);
+            if (done >= total * static_cast<double>(parts.size()) / numParts && j + 1 < n - 1)
+                parts.push_back(j + 1);
+        }
+        parts.push_back(n - 1);
+        // (The lambda runs on other threads too: it takes this thread's buffers by address.)
+        double *t = pt.data(), *w = pw.data(), *c = pc.data();
+        const int* bound = parts.data();
+        ParallelFor(0, static_cast<int>(parts.size()) - 1, [&](int p) {
+            kern.classifyPairs(mDist.Data(), s.data(), n, g0, g1, bound[p], bound[p + 1], t, w, c);
+        });
+        for (int i = g0; i < g1; ++i) {
+            double t = 0, w = 0, c = 0;
+            const size_t row = static_cast<size_t>(i - g0) * n;
+            for (int j = i + 1; j < n - 1; ++j) {
+                t += pt[row + j];
+                w += pw[row + j];
+                c += pc[row + j];
+            }
+            tw[i] = t;
+            vw[i] = w;
+            vc[i] = c;
+        }
+    }
 }
 
 void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeight,

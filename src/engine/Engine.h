@@ -104,8 +104,9 @@ void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeigh
 void ComputePenalty(const Params& prm, double pow, double& P, Matrix& grad, Matrix& hess,
                     EngineError& err);
 
-// The derivative pass over all triples, split in chunks (one chunk: all triples whose first
-// record lies in a block of consecutive records; its slices run side by side on all cores).
+// The derivative pass over all triples, split in chunks (one chunk: the triples whose first
+// record lies in a block of consecutive records and whose middle record lies in a range;
+// its slices run side by side on all cores).
 // Chunks run in order and may be grouped in any way across calls; the result is the same bit
 // for bit, for any grouping and any thread count.
 class DerivativePass {

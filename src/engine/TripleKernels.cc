@@ -400,7 +400,6 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
     }
     if constexpr (M1 < Q)
         LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, b, B0, B1, coef, a);
-    const int n = d.n;
     // The pair's sums all at once: lam, bet, vq, count, then U, J and I per component.
     Vd v[4 + 3 * Q];
     double sum[4 + 3 * Q];
@@ -414,10 +413,10 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
         v[4 + 2 * Q + m] = a.accI[m];
     }
     Sums(v, 4 + 3 * Q, sum);
-    slice.lamP[static_cast<size_t>(b) * n + j] += sum[0];
-    slice.betP[static_cast<size_t>(b) * n + j] += sum[1];
+    slice.lamP[slice.Pair(b, j)] += sum[0];
+    slice.betP[slice.Pair(b, j)] += sum[1];
     for (int m = 0; m < Q; ++m) {
-        slice.UP[(static_cast<size_t>(b) * Q + m) * n + j] += sum[4 + m];
+        slice.UP[slice.PairU(b, m, j)] += sum[4 + m];
         slice.recs[slice.Rec(j, 1 + m)] += sum[4 + Q + m];
         slice.recs[slice.Rec(i, 1 + m)] += sum[4 + 2 * Q + m];
     }
@@ -480,11 +479,11 @@ RowFns PickRowFns(int q) {
 
 // Many gradient components (more than the unrolled kernels take): the same triples and
 // sums, one triple at a time.
-bool RunSliceWide(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice) {
-    const int n = d.n, q = d.q;
+bool RunSliceWide(PassData& d, int i0, int i1, int j0, int j1, int k0, int k1, SliceState& slice) {
+    const int q = d.q;
     double* x = d.data.data();
     std::vector<double> acc(3 * static_cast<size_t>(q)), g(q);
-    for (int j = i0 + 1; j + 1 < k1; ++j) {
+    for (int j = std::max(i0 + 1, j0); j < j1 && j + 1 < k1; ++j) {
         const int kb = std::max(k0, j + 1);
         for (int i = i0; i < std::min(i1, j); ++i) {
             const int b = i - i0;
@@ -512,10 +511,10 @@ bool RunSliceWide(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice
                     slice.recs[slice.Rec(k, 1 + m)] += r.cij * g[m];
                 }
             }
-            slice.lamP[static_cast<size_t>(b) * n + j] += lam;
-            slice.betP[static_cast<size_t>(b) * n + j] += bet;
+            slice.lamP[slice.Pair(b, j)] += lam;
+            slice.betP[slice.Pair(b, j)] += bet;
             for (int m = 0; m < q; ++m) {
-                slice.UP[(static_cast<size_t>(b) * q + m) * n + j] += acc[m];
+                slice.UP[slice.PairU(b, m, j)] += acc[m];
                 slice.recs[slice.Rec(j, 1 + m)] += acc[q + m];
                 slice.recs[slice.Rec(i, 1 + m)] += acc[2 * q + m];
             }
@@ -532,13 +531,13 @@ bool RunSliceWide(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice
     return true;
 }
 
-bool RunSlice(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice) {
+bool RunSlice(PassData& d, int i0, int i1, int j0, int j1, int k0, int k1, SliceState& slice) {
     const int n = d.n;
     if (k1 > n) k1 = n;
     const RowFns fns = d.anyZeroRoot ? PickRowFns<true>(d.q) : PickRowFns<false>(d.q);
-    if (!fns.pair || i1 - i0 > 16) return RunSliceWide(d, i0, i1, k0, k1, slice);
+    if (!fns.pair || i1 - i0 > 16) return RunSliceWide(d, i0, i1, j0, j1, k0, k1, slice);
     thread_local LineVector<double> cijBuf;
-    for (int j = i0 + 1; j + 1 < k1; ++j) {
+    for (int j = std::max(i0 + 1, j0); j < j1 && j + 1 < k1; ++j) {
         const int kb = std::max(k0, j + 1);
         if (kb >= k1) continue;
         const int iEnd = std::min(i1, j), B0 = kb / kBlock, B1 = (k1 - 1) / kBlock;
@@ -554,39 +553,39 @@ bool RunSlice(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice) {
     return true;
 }
 
-void ClassifyFirst(const double* dist, const double* s, int n, int i, double& weight,
-                   double& violWeight, double& violCount) {
-    const double* di = dist + static_cast<size_t>(i) * n;
-    double t = 0, w = 0, c = 0;
+void ClassifyPairs(const double* dist, const double* s, int n, int i0, int i1, int j0, int j1,
+                   double* tw, double* vw, double* vc) {
     const Vd one = Splat(1.0), zero{};
-    for (int j = i + 1; j < n - 1; ++j) {
+    // Row j is read once for all the first records (which stay in the nearer caches).
+    for (int j = j0; j < j1 && j < n - 1; ++j) {
         const double* dj = dist + static_cast<size_t>(j) * n;
-        const double dij = di[j];
-        const double sij = s[i] * s[j];
-        Vd vt{}, vw{}, vc{};
         const int k0 = j + 1, kV = k0 + (n - k0) / kLanes * kLanes;
-        for (int k = k0; k < kV; k += kLanes) {
-            const Vm v = Violates(Splat(dij), Load(di + k), Load(dj + k));
-            const Vd sw = Splat(sij) * Load(s + k);
-            vt += sw;
-            vw += Sel(v, sw, zero);
-            vc += Sel(v, one, zero);
+        for (int i = i0; i < i1 && i < j; ++i) {
+            const double* di = dist + static_cast<size_t>(i) * n;
+            const double dij = di[j];
+            const double sij = s[i] * s[j];
+            Vd vt{}, vw2{}, vc2{};
+            for (int k = k0; k < kV; k += kLanes) {
+                const Vm v = Violates(Splat(dij), Load(di + k), Load(dj + k));
+                const Vd sw = Splat(sij) * Load(s + k);
+                vt += sw;
+                vw2 += Sel(v, sw, zero);
+                vc2 += Sel(v, one, zero);
+            }
+            double st = Sum(vt), sv = Sum(vw2), sc = Sum(vc2);
+            for (int k = kV; k < n; ++k) {
+                const bool v = Violates(dij, di[k], dj[k]);
+                const double sw = sij * s[k];
+                st += sw;
+                sv += v ? sw : 0.0;
+                sc += v ? 1.0 : 0.0;
+            }
+            const size_t at = static_cast<size_t>(i - i0) * n + j;
+            tw[at] = st;
+            vw[at] = sv;
+            vc[at] = sc;
         }
-        double st = Sum(vt), sv = Sum(vw), sc = Sum(vc);
-        for (int k = kV; k < n; ++k) {
-            const bool v = Violates(dij, di[k], dj[k]);
-            const double sw = sij * s[k];
-            st += sw;
-            sv += v ? sw : 0.0;
-            sc += v ? 1.0 : 0.0;
-        }
-        t += st;
-        w += sv;
-        c += sc;
     }
-    weight = t;
-    violWeight = w;
-    violCount = c;
 }
 
 // s q of one triple when it violates, 0 when not, NaN when it has no smallest distance.
@@ -634,7 +633,7 @@ double LossFirst(const double* dist, int stride, const double* s, int n, int i, 
 }  // namespace
 
 const KernelTable& Table() {
-    static const KernelTable t = {ZELK_KERNEL_NAME, RunSlice, ClassifyFirst, LossFirst};
+    static const KernelTable t = {ZELK_KERNEL_NAME, RunSlice, ClassifyPairs, LossFirst};
     return t;
 }
 

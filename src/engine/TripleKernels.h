@@ -111,7 +111,7 @@ struct PassData {
 
 // What one slice of the triple loop writes besides the columns it owns (see DerivativePass):
 // sums per record, kept per slice for the whole pass, and the partial sums of the pairs
-// (i, j) of the current block of first records, added to the pairs at the block's end.
+// (i, j) of the current block of first records, added to the pairs when their chunk ends.
 struct SliceState {
     // Per record r, in blocks like a row (kBlock records, fields rho and rec_0..rec_{q-1}):
     // the sum of the violating triples' terms, the gradient terms of the pairs opposite r.
@@ -121,23 +121,29 @@ struct SliceState {
     }
     int fieldsRec = 1;
     double lu = 0, viol = 0;
-    // Current block: row b = i - i0; lamP/betP b * n + j, UP (b * q + m) * n + j.
+    // The pairs (i, j) of the current chunk, j in [jBase, jBase + width): row b = i - i0.
     std::vector<double> lamP, betP, UP;
-    int touched = 0;  // pairs (i, j) with j < touched may hold partial sums
+    int q = 0, jBase = 0, width = 0;
+    size_t Pair(int b, int j) const { return static_cast<size_t>(b) * width + (j - jBase); }
+    size_t PairU(int b, int m, int j) const {
+        return (static_cast<size_t>(b) * q + m) * width + (j - jBase);
+    }
     bool failed = false;
 
-    void Init(int n, int q, int block);
+    void Init(int n, int q, int block, int width);
 };
 
 struct KernelTable {
     const char* name;
-    // Triples (i, j, k) with i in [i0, i1), k in [k0, k1); writes the columns k of rows
-    // i and j of lam, bet, U and the slice's own state. False when a violating triple has no
-    // smallest distance.
-    bool (*runSlice)(PassData& d, int i0, int i1, int k0, int k1, SliceState& slice);
-    // Classification sums of the triples with first record i (dist: n x n, row-major).
-    void (*classifyFirst)(const double* dist, const double* s, int n, int i, double& weight,
-                          double& violWeight, double& violCount);
+    // Triples (i, j, k) with i in [i0, i1), j in [j0, j1), k in [k0, k1); writes the
+    // columns k of rows i and j of lam, bet, U and the slice's own state. False when a
+    // violating triple has no smallest distance.
+    bool (*runSlice)(PassData& d, int i0, int i1, int j0, int j1, int k0, int k1, SliceState& slice);
+    // Classification sums of the triples (i, j, k) of each pair (i, j), i in [i0, i1), j in
+    // [j0, j1), i < j < n - 1, over k > j (dist: n x n, row-major): the triples' weight,
+    // the violating ones' weight and their count, each at (i - i0) n + j.
+    void (*classifyPairs)(const double* dist, const double* s, int n, int i0, int i1, int j0, int j1,
+                          double* tw, double* vw, double* vc);
     // Sum of s_i s_j s_k q over the violating triples with first record i; NaN when one
     // has no smallest distance. dist: rows of `stride` doubles (a multiple of kBlock), the
     // distances of row r in columns r + 1 .. n - 1 and 0 from column n on; s: n weights,
@@ -150,6 +156,10 @@ const KernelTable& Kernels();
 // Tests: 0 the portable kernels, 1 AVX2 at most, 2 the best this processor supports (the
 // default).
 void SetKernelLevel(int level);
+// Tests: chunks of at most `triples` triples and `width` middle records, so that small data
+// sets have blocks of several chunks (0, 0: the program's own sizes). Takes effect at the
+// next pass's Begin.
+void SetChunkLimits(double triples, int width);
 
 }  // namespace detail
 }  // namespace zelk

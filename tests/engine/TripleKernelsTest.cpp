@@ -75,7 +75,10 @@ void AddDuplicates(OwnedProblem& o) {
 
 struct Level {
     int level;
-    ~Level() { detail::SetKernelLevel(2); }
+    ~Level() {
+        detail::SetKernelLevel(2);
+        detail::SetChunkLimits(0, 0);
+    }
 };
 
 }  // namespace
@@ -101,10 +104,13 @@ TEST(TripleKernels, EveryKernelMatchesTheReference) {
         const RealList w = Weights(o.pb.p);
         const Eval ref = Evaluate(o.pb, w, true);
         ASSERT_FALSE(ref.err) << ref.err.text;
-        for (int level : {0, 1, 2}) {
+        for (int level : {0, 1, 2, 3}) {
+            // Level 3: the best kernels, with blocks of first records run in many small chunks.
             Level restore{level};
-            detail::SetKernelLevel(level);
-            SCOPED_TRACE(std::string(c.name) + ", kernel " + detail::Kernels().name);
+            detail::SetKernelLevel(std::min(level, 2));
+            if (level == 3) detail::SetChunkLimits(300, 3);
+            SCOPED_TRACE(std::string(c.name) + ", kernel " + detail::Kernels().name +
+                         (level == 3 ? ", small chunks" : ""));
             const Eval fast = Evaluate(o.pb, w, false);
             ASSERT_FALSE(fast.err) << fast.err.text;
             EXPECT_EQ(fast.l.dViolCount, ref.l.dViolCount2);
