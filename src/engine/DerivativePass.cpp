@@ -146,14 +146,15 @@ struct DerivativePass::Impl {
 void detail::SliceState::Init(int n, int q_, int block, int width_) {
     q = q_;
     fieldsRec = 1 + q;
+    fieldsRun = RunFields(q);
+    fieldsPair = PairFields(q);
     const int blocks = (n + kBlock - 1) / kBlock;
     recs.assign(static_cast<size_t>(blocks) * fieldsRec * kBlock, 0.0);
+    recsRun.assign(static_cast<size_t>(blocks) * kBlock * fieldsRun, 0.0);
     lu = viol = 0;
     jBase = 0;
     width = width_;
-    lamP.assign(static_cast<size_t>(block) * width, 0.0);
-    betP.assign(static_cast<size_t>(block) * width, 0.0);
-    UP.assign(static_cast<size_t>(block) * q * width, 0.0);
+    pairs.resize(static_cast<size_t>(block) * width * fieldsPair);
     failed = false;
 }
 
@@ -385,25 +386,20 @@ bool DerivativePass::Impl::RunChunk(int c) {
         const int b = i - i0;
         for (int p = 0; p < numSlices; ++p) {
             detail::SliceState& slice = slices[p];
-            // A slice holds sums of the pairs with j + 1 < its last column.
+            // A slice that ran holds the sums of the pairs with j + 1 < its last column.
+            if (bounds[p] >= bounds[p + 1]) continue;
             const int jStart = std::max(ck.j0, i + 1), jEnd = std::min(ck.j1, bounds[p + 1] - 1);
             for (int B = jStart / kBlock; B * kBlock < jEnd; ++B) {
                 double* e = d.data.data() + d.Block(i, B);
+                double* u = d.U.data() + d.UBlock(b, B);
                 const int j0 = std::max(jStart, B * kBlock), j1 = std::min(jEnd, (B + 1) * kBlock);
                 for (int j = j0; j < j1; ++j) {
                     const int l = j - B * kBlock;
-                    const size_t at = slice.Pair(b, j);
-                    e[detail::kLam * kBlock + l] += slice.lamP[at];
-                    e[detail::kBet * kBlock + l] += slice.betP[at];
-                    slice.lamP[at] = slice.betP[at] = 0;
+                    const double* sums = slice.PairSums(b, j);
+                    e[detail::kLam * kBlock + l] += sums[0];
+                    e[detail::kBet * kBlock + l] += sums[1];
+                    for (int mm = 0; mm < q; ++mm) u[static_cast<size_t>(mm) * kBlock + l] += sums[2 + mm];
                 }
-                double* u = d.U.data() + d.UBlock(b, B);
-                for (int mm = 0; mm < q; ++mm)
-                    for (int j = j0; j < j1; ++j) {
-                        const size_t at = slice.PairU(b, mm, j);
-                        u[static_cast<size_t>(mm) * kBlock + j - B * kBlock] += slice.UP[at];
-                        slice.UP[at] = 0;
-                    }
             }
         }
         if (!ck.last) return;
@@ -508,7 +504,9 @@ bool DerivativePass::FinishStep(int rows, EngineError& err) {
         ParallelFor(r0, r1, [&](int r) {
             double* c = rec.data() + static_cast<size_t>(r) * q;
             for (const auto& slice : s.slices)
-                for (int a = 0; a < q; ++a) c[a] += slice.recs[slice.Rec(r, 1 + a)];
+                for (int a = 0; a < q; ++a)
+                    c[a] += slice.recs[slice.Rec(r, 1 + a)] +
+                            slice.recsRun[static_cast<size_t>(r) * slice.fieldsRun + 1 + a];
             for (int y = 0; y < n; ++y) {
                 if (y == r) continue;
                 const int lo = std::min(r, y), hi = std::max(r, y);
@@ -552,7 +550,8 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
     for (const auto& slice : s.slices) {
         SQ += slice.lu;
         viol2 += slice.viol;
-        for (int r = 0; r < n; ++r) rho[r] += slice.recs[slice.Rec(r, 0)];
+        for (int r = 0; r < n; ++r)
+            rho[r] += slice.recs[slice.Rec(r, 0)] + slice.recsRun[static_cast<size_t>(r) * slice.fieldsRun];
     }
     // A record's triple weight: s_r times the sum of s_i s_j over the pairs without r.
     double S1 = 0, S2 = 0;

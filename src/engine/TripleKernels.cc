@@ -105,7 +105,9 @@ inline void Sums(const Vd* x, int count, double* out) {
         // t[l] now holds lane l of the eight vectors, in their order.
         Vd acc{};
         for (int l = 0; l < 8; ++l) acc += t[l];
-        for (int r = 0; r < 8 && g + r < count; ++r) out[g + r] = acc[r];
+        if (g + 8 <= count) Store(out + g, acc);
+        else
+            for (int r = 0; g + r < count; ++r) out[g + r] = acc[r];
     }
 #else
     for (int r = 0; r < count; ++r) out[r] = Sum(x[r]);
@@ -363,8 +365,14 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
     const double* x = d.data.data();
     const size_t ij = d.At(i, j, 0);
     PairAcc<Q> a;
-    a.lam = a.bet = a.vq = a.count = Vd{};
-    for (int m = 0; m < Q; ++m) a.accU[m] = a.accJ[m] = a.accI[m] = Vd{};
+    // A zero the compiler cannot see through: the sums start with plain vector stores (a
+    // known zero makes it clear the whole struct with a string instruction, slow to start).
+    Vd zero{};
+#if defined(__x86_64__) || defined(__i386__)
+    __asm__("" : "+x"(zero));
+#endif
+    a.lam = a.bet = a.vq = a.count = zero;
+    for (int m = 0; m < Q; ++m) a.accU[m] = a.accJ[m] = a.accI[m] = zero;
     const int B0 = kb / kBlock, B1 = (k1 - 1) / kBlock;
     thread_local LineVector<double> coefBuf;
     if (M1 < Q && coefBuf.size() < static_cast<size_t>(B1 - B0 + 1) * kCoefs * kBlock)
@@ -400,31 +408,34 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
     }
     if constexpr (M1 < Q)
         LaterSweeps<Q, M1, (M1 + kGroup < Q ? M1 + kGroup : Q)>(d, i, j, b, B0, B1, coef, a);
-    // The pair's sums all at once: lam, bet, vq, count, then U, J and I per component.
-    Vd v[4 + 3 * Q];
-    double sum[4 + 3 * Q];
+    // The pair's sums all at once, in the order they are stored: the pair's (lam, bet, U,
+    // count, vq), then record j's and record i's (vq, the terms opposite the record).
+    constexpr int FP = PairFields(Q), FO = RunFields(Q);
+    Vd v[FP + 2 * FO];
+    for (int f = Q + 4; f < FP; ++f) v[f] = zero;
+    for (int f = Q + 1; f < FO; ++f) v[FP + f] = v[FP + FO + f] = zero;
     v[0] = a.lam;
     v[1] = a.bet;
-    v[2] = a.vq;
-    v[3] = a.count;
+    v[Q + 2] = a.count;
+    v[Q + 3] = a.vq;
+    v[FP] = v[FP + FO] = a.vq;
     for (int m = 0; m < Q; ++m) {
-        v[4 + m] = a.accU[m];
-        v[4 + Q + m] = a.accJ[m];
-        v[4 + 2 * Q + m] = a.accI[m];
+        v[2 + m] = a.accU[m];
+        v[FP + 1 + m] = a.accJ[m];
+        v[FP + FO + 1 + m] = a.accI[m];
     }
-    Sums(v, 4 + 3 * Q, sum);
-    slice.lamP[slice.Pair(b, j)] += sum[0];
-    slice.betP[slice.Pair(b, j)] += sum[1];
-    for (int m = 0; m < Q; ++m) {
-        slice.UP[slice.PairU(b, m, j)] += sum[4 + m];
-        slice.recs[slice.Rec(j, 1 + m)] += sum[4 + Q + m];
-        slice.recs[slice.Rec(i, 1 + m)] += sum[4 + 2 * Q + m];
+    alignas(64) double sum[FP + 2 * FO];
+    Sums(v, FP + 2 * FO, sum);
+    double* pair = slice.PairSums(b, j);
+    double* rj = slice.recsRun.data() + static_cast<size_t>(j) * FO;
+    double* ri = slice.recsRun.data() + static_cast<size_t>(i) * FO;
+    for (int f = 0; f < FP; f += kLanes) Store(pair + f, Load(sum + f));
+    for (int f = 0; f < FO; f += kLanes) {
+        Store(rj + f, Load(rj + f) + Load(sum + FP + f));
+        Store(ri + f, Load(ri + f) + Load(sum + FP + FO + f));
     }
-    const double vq = sum[2];
-    slice.recs[slice.Rec(i, 0)] += vq;
-    slice.recs[slice.Rec(j, 0)] += vq;
-    slice.lu += vq;
-    const double count = sum[3];
+    slice.lu += sum[Q + 3];
+    const double count = sum[Q + 2];
     const double bad = std::floor(count / kBadUnit);
     slice.viol += count - bad * kBadUnit;
     return bad == 0;
@@ -511,15 +522,18 @@ bool RunSliceWide(PassData& d, int i0, int i1, int j0, int j1, int k0, int k1, S
                     slice.recs[slice.Rec(k, 1 + m)] += r.cij * g[m];
                 }
             }
-            slice.lamP[slice.Pair(b, j)] += lam;
-            slice.betP[slice.Pair(b, j)] += bet;
+            double* pair = slice.PairSums(b, j);
+            double* rj = slice.recsRun.data() + static_cast<size_t>(j) * slice.fieldsRun;
+            double* ri = slice.recsRun.data() + static_cast<size_t>(i) * slice.fieldsRun;
+            pair[0] = lam;
+            pair[1] = bet;
             for (int m = 0; m < q; ++m) {
-                slice.UP[slice.PairU(b, m, j)] += acc[m];
-                slice.recs[slice.Rec(j, 1 + m)] += acc[q + m];
-                slice.recs[slice.Rec(i, 1 + m)] += acc[2 * q + m];
+                pair[2 + m] = acc[m];
+                rj[1 + m] += acc[q + m];
+                ri[1 + m] += acc[2 * q + m];
             }
-            slice.recs[slice.Rec(i, 0)] += vq;
-            slice.recs[slice.Rec(j, 0)] += vq;
+            ri[0] += vq;
+            rj[0] += vq;
             slice.lu += vq;
             slice.viol += viol;
             if (bad != 0) {

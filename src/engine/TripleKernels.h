@@ -110,28 +110,39 @@ struct PassData {
 };
 
 // What one slice of the triple loop writes besides the columns it owns (see DerivativePass):
-// sums per record, kept per slice for the whole pass, and the partial sums of the pairs
-// (i, j) of the current block of first records, added to the pairs when their chunk ends.
+// sums per record, kept per slice for the whole pass, and the sums of the pairs (i, j) of
+// the current chunk, added to the pairs when the chunk ends.
 struct SliceState {
-    // Per record r, in blocks like a row (kBlock records, fields rho and rec_0..rec_{q-1}):
-    // the sum of the violating triples' terms, the gradient terms of the pairs opposite r.
+    // Per record r as the last record k of a triple, in blocks like a row (kBlock records,
+    // fields rho and rec_0..rec_{q-1}): the sum of the violating triples' terms, the
+    // gradient terms of the pairs opposite r.
     LineVector<double> recs;
     size_t Rec(int r, int f) const {
         return (static_cast<size_t>(r / kBlock) * fieldsRec + f) * kBlock + r % kBlock;
     }
     int fieldsRec = 1;
+    // The same per record r as the first or middle record, fieldsRun doubles from
+    // r * fieldsRun (rho, rec_0..rec_{q-1}, then padding).
+    LineVector<double> recsRun;
+    int fieldsRun = kBlock;
     double lu = 0, viol = 0;
-    // The pairs (i, j) of the current chunk, j in [jBase, jBase + width): row b = i - i0.
-    std::vector<double> lamP, betP, UP;
-    int q = 0, jBase = 0, width = 0;
-    size_t Pair(int b, int j) const { return static_cast<size_t>(b) * width + (j - jBase); }
-    size_t PairU(int b, int m, int j) const {
-        return (static_cast<size_t>(b) * q + m) * width + (j - jBase);
+    // The pairs (i, j) of the current chunk, j in [jBase, jBase + width), row b = i - i0,
+    // fieldsPair doubles each: lam, bet, U_0..U_{q-1}, then the kernels' own. A slice
+    // writes each pair it runs once per chunk, so the sums are set, not added.
+    LineVector<double> pairs;
+    int q = 0, jBase = 0, width = 0, fieldsPair = kBlock;
+    double* PairSums(int b, int j) {
+        return pairs.data() + (static_cast<size_t>(b) * width + (j - jBase)) * fieldsPair;
     }
     bool failed = false;
 
     void Init(int n, int q, int block, int width);
 };
+
+// Doubles of the per-record sums of a run (rho and q components) and of a pair's sums (lam,
+// bet, q components, a count and vq), in whole blocks.
+constexpr int RunFields(int q) { return (1 + q + kBlock - 1) / kBlock * kBlock; }
+constexpr int PairFields(int q) { return (4 + q + kBlock - 1) / kBlock * kBlock; }
 
 struct KernelTable {
     const char* name;
