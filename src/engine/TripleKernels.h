@@ -129,7 +129,7 @@ struct SliceState {
     // The pairs (i, j) of the current chunk, j in [jBase, jBase + width), row b = i - i0,
     // fieldsPair doubles each: lam, bet, U_0..U_{q-1}, then the kernels' own. A slice
     // writes each pair it runs once per chunk, so the sums are set, not added.
-    LineVector<double> pairs;
+    std::vector<double, LineAllocator<double, true>> pairs;  // never read before it is set
     int q = 0, jBase = 0, width = 0, fieldsPair = kBlock;
     double* PairSums(int b, int j) {
         return pairs.data() + (static_cast<size_t>(b) * width + (j - jBase)) * fieldsPair;

@@ -140,13 +140,17 @@ StringList NrtSetPaths(const NrtPaths& p) {
 }
 
 FileSetWrite WriteNrtFileSet(const NrtPaths& p, NrtTexts t) {
-    // The W history last: it is the file the next load looks at first.
-    return WriteFileSet({{p.sCovWPath, std::move(t.covW)},
-                         {p.sCovPath, std::move(t.cov)},
-                         {p.sDistPath, std::move(t.dist)},
-                         {p.sGhistPath, std::move(t.ghist)},
-                         {p.sPhistPath, std::move(t.phist)},
-                         {p.sWhistPath, std::move(t.whist)}});
+    // The W history last: it is the file the next load looks at first. (The texts are
+    // moved in one by one: a braced list would copy them, the distances' megabytes too.)
+    std::vector<std::pair<std::string, std::string>> files;
+    files.reserve(6);
+    files.emplace_back(p.sCovWPath, std::move(t.covW));
+    files.emplace_back(p.sCovPath, std::move(t.cov));
+    files.emplace_back(p.sDistPath, std::move(t.dist));
+    files.emplace_back(p.sGhistPath, std::move(t.ghist));
+    files.emplace_back(p.sPhistPath, std::move(t.phist));
+    files.emplace_back(p.sWhistPath, std::move(t.whist));
+    return WriteFileSet(std::move(files));
 }
 
 namespace {
