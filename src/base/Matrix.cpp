@@ -10,6 +10,15 @@ Matrix::Matrix(int rows, int cols, double fill, std::string name) : m_name(std::
     Resize(rows, cols, fill);
 }
 
+Matrix Matrix::Uninitialised(int rows, int cols) {
+    Matrix m;
+    if (rows <= 0 || cols <= 0) return m;
+    m.m_rows = rows;
+    m.m_cols = cols;
+    m.m_data.resize(static_cast<size_t>(rows) * cols);
+    return m;
+}
+
 void Matrix::Resize(int rows, int cols, double fill) {
     if (rows <= 0 || cols <= 0) {
         m_rows = m_cols = 0;

@@ -3,10 +3,34 @@
 // that must agree are the caller's to guarantee.
 #pragma once
 
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zelk {
+
+// The standard allocator, except that an element made without a value is left
+// uninitialised (Matrix::Uninitialised).
+template <class T>
+struct DefaultInitAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = DefaultInitAllocator<U>;
+    };
+    DefaultInitAllocator() = default;
+    template <class U>
+    DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
 
 // Value that fills every matrix sized before its values are known ("not set").
 constexpr double kNotSet = -999999999.0;
@@ -15,6 +39,9 @@ class Matrix {
 public:
     Matrix() = default;
     Matrix(int rows, int cols, double fill = 0.0, std::string name = std::string());
+    // A matrix whose elements are not set: for one the caller fills whole, where clearing
+    // it first would touch every page of a large block at once.
+    static Matrix Uninitialised(int rows, int cols);
 
     int Rows() const { return m_rows; }
     int Cols() const { return m_cols; }
@@ -59,7 +86,7 @@ private:
     int m_rows = 0;
     int m_cols = 0;
     std::string m_name;
-    std::vector<double> m_data;
+    std::vector<double, DefaultInitAllocator<double>> m_data;
 };
 
 Matrix Mul(const Matrix& a, const Matrix& b);

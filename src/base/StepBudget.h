@@ -20,6 +20,12 @@ public:
         if (m_one) return false;
         return std::chrono::steady_clock::now() < m_end;
     }
+    // Milliseconds left in the time box (0 once it is over; huge when unlimited).
+    double RemainingMs() const {
+        if (m_unlimited) return 1e300;
+        const double ms = std::chrono::duration<double, std::milli>(m_end - std::chrono::steady_clock::now()).count();
+        return ms > 0 ? ms : 0;
+    }
     bool OneItem() const { return m_one; }
     bool IsUnlimited() const { return m_unlimited; }
 

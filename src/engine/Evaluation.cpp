@@ -1,6 +1,7 @@
 #include "engine/Evaluation.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 #include <vector>
 
@@ -36,11 +37,21 @@ void Evaluator::Begin(const Problem& pb, const Params& prm, LossState& out, Pass
     m_triplesDone = 0;
     m_noTriples = false;
     const int n = pb.n;
-    // The pair rows overwrite the upper triangle and the distance stage the lower one, so the
-    // storage of the last evaluation of this size is kept; only its diagonal is cleared.
-    if (out.mDist.Rows() != n || out.mDist.Cols() != n) out.mDist = Matrix(n, n, 0.0);
-    for (int i = 0; i < n; ++i) out.mDist(i, i) = 0;
+    // The pair rows overwrite the upper triangle with the diagonal and the distance stage
+    // the lower one, so the storage of the last evaluation of this size is kept, and new
+    // storage is not cleared first (its pages are then first touched by the rows, a few per
+    // step, not all in this one). The last row has no pairs: its diagonal is set here.
+    m_freshDist = out.mDist.Rows() != n || out.mDist.Cols() != n;
+    if (m_freshDist) out.mDist = Matrix::Uninitialised(n, n);
+    if (n > 0) out.mDist(n - 1, n - 1) = 0;
     m_stage = EvalStage::Pairs;
+}
+
+// A new distance matrix that will not be completed holds no unset values: 0 throughout.
+void Evaluator::ClearUnfinishedDist() {
+    if (!m_freshDist || !m_out) return;
+    Matrix& d = m_out->mDist;
+    std::fill(d.Data(), d.Data() + static_cast<size_t>(d.Rows()) * d.Cols(), 0.0);
 }
 
 bool Evaluator::Pairs(const StepBudget& budget, EngineError& err) {
@@ -67,6 +78,7 @@ bool Evaluator::Pairs(const StepBudget& budget, EngineError& err) {
         if (!ok) break;
     }
     if (!ok) {
+        ClearUnfinishedDist();
         err.Fail(kDivideByZeroA);
         return false;
     }
@@ -100,10 +112,19 @@ bool Evaluator::Triples(const StepBudget& budget, EngineError& err) {
         ++done;
     }
     if (!pass.PairsPrepared()) return true;
+    // A chunk that would overrun the time box at this step's pace waits for the next step.
+    const auto start = std::chrono::steady_clock::now();
+    double triplesThisStep = 0;
     while (m_nextChunk < chunks && budget.More(done)) {
+        if (triplesThisStep > 0 && !budget.IsUnlimited()) {
+            const double ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            if (ms / triplesThisStep * pass.TriplesInChunk(m_nextChunk) > budget.RemainingMs()) break;
+        }
         pass.RunChunks(m_nextChunk, m_nextChunk + 1, err);
         if (err) return false;
         m_triplesDone += pass.TriplesInChunk(m_nextChunk);
+        triplesThisStep += pass.TriplesInChunk(m_nextChunk);
         ++m_nextChunk;
         ++done;
     }
@@ -124,6 +145,7 @@ bool Evaluator::Step(const StepBudget& budget, EngineError& err) {
             DistFailure failure;
             BuildDistMatrix(n, l.mDist, failure);
             if (failure.kind != 0) {
+                ClearUnfinishedDist();
                 err.Fail(DistFailureText(failure));
                 return false;
             }

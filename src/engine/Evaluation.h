@@ -50,6 +50,7 @@ public:
 private:
     bool Pairs(const StepBudget& budget, EngineError& err);
     bool Triples(const StepBudget& budget, EngineError& err);
+    void ClearUnfinishedDist();
 
     const Problem* m_pb = nullptr;
     Params m_prm;
@@ -62,6 +63,7 @@ private:
     int m_nextChunk = 0;
     double m_triplesDone = 0;
     bool m_noTriples = false;
+    bool m_freshDist = false;  // mDist was allocated by this evaluation, not yet whole
     std::unique_ptr<DerivativePass> m_pass;
 };
 

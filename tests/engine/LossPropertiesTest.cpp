@@ -136,6 +136,14 @@ TEST(Components, AsymmetricDivideByZeroIsReported) {
     EvaluateLossOnly(h.pb, Ones(1), false, lo);
     EXPECT_TRUE(lo.dropped);
     EXPECT_STREQ(kDivideByZeroA, "Fatal error: Divide by zero in type a distance component");
+    // A whole evaluation stops at the pair row, and its new distance matrix holds no unset
+    // values afterwards.
+    LossState l;
+    EngineError err;
+    EXPECT_FALSE(EvaluateFull(h.pb, prm, l, err));
+    EXPECT_EQ(err.text, kDivideByZeroA);
+    ASSERT_EQ(l.mDist.Rows(), 3);
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(l.mDist.Data()[i], 0.0);
 }
 
 TEST(Components, DivideByZeroStopsBothPasses) {
