@@ -11,17 +11,24 @@
 
 namespace zelk {
 
-void BuildDistMatrix(int n, Matrix& mDist, DistFailure& failure) {
+bool CheckDistDiagonal(int n, const Matrix& mDist, DistFailure& failure) {
     failure = DistFailure();
-    if (n <= 0) return;
     for (int i = 0; i < n; ++i)
         if (!(std::fabs(mDist(i, i)) <= 1e-8)) {
             failure.kind = 1;
             failure.i = failure.j = i;
             failure.value = mDist(i, i);
-            return;
+            return false;
         }
-    for (int i = 0; i < n; ++i)
+    return true;
+}
+
+bool BuildDistRows(int n, Matrix& mDist, int r0, int r1, DistFailure& failure) {
+    failure = DistFailure();
+    r1 = std::min(r1, n);
+    // The rows' squared distances: tiny negatives clamped to 0, the first other negative (in
+    // row order) refused.
+    for (int i = r0; i < r1; ++i)
         for (int j = i + 1; j < n; ++j) {
             double& x = mDist(i, j);
             if (x < 0 && x > -1e-8) {
@@ -31,25 +38,31 @@ void BuildDistMatrix(int n, Matrix& mDist, DistFailure& failure) {
                 failure.i = i;
                 failure.j = j;
                 failure.value = x;
-                return;
+                return false;
             }
         }
-    ParallelFor(0, n, [&](int i) {
+    ParallelFor(r0, r1, [&](int i) {
         double* row = mDist.Data() + static_cast<size_t>(i) * n;
         row[i] = std::sqrt(row[i] > 0 ? row[i] : 0.0);
         for (int j = i + 1; j < n; ++j) row[j] = std::sqrt(row[j]);
     });
-    // The lower triangle mirrors the upper one, in tiles (the columns of a large matrix lie
-    // far apart).
-    constexpr int kTile = 64;
+    // The lower triangle mirrors the rows, in tiles (the columns of a large matrix lie far
+    // apart): the rows' part of column i goes to row j > i, one tile of rows j per task.
+    constexpr int kTile = kDistTileRows;
     const int tiles = (n + kTile - 1) / kTile;
-    ParallelFor(0, tiles, [&](int tj) {
+    ParallelFor(r0 / kTile, tiles, [&](int tj) {
         double* d = mDist.Data();
-        for (int ti = 0; ti <= tj; ++ti)
-            for (int i = ti * kTile; i < std::min(n, (ti + 1) * kTile); ++i)
-                for (int j = std::max(i + 1, tj * kTile); j < std::min(n, (tj + 1) * kTile); ++j)
-                    d[static_cast<size_t>(j) * n + i] = d[static_cast<size_t>(i) * n + j];
+        for (int i = r0; i < r1; ++i)
+            for (int j = std::max(i + 1, tj * kTile); j < std::min(n, (tj + 1) * kTile); ++j)
+                d[static_cast<size_t>(j) * n + i] = d[static_cast<size_t>(i) * n + j];
     });
+    return true;
+}
+
+void BuildDistMatrix(int n, Matrix& mDist, DistFailure& failure) {
+    if (n <= 0 || !CheckDistDiagonal(n, mDist, failure)) return;
+    for (int r = 0; r < n; r += kDistTileRows)
+        if (!BuildDistRows(n, mDist, r, r + kDistTileRows, failure)) return;
 }
 
 std::string DistFailureText(const DistFailure& f) {

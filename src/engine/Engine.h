@@ -89,6 +89,11 @@ struct DistFailure {
     double value = 0;
 };
 void BuildDistMatrix(int n, Matrix& mDist, DistFailure& failure);
+// The same in parts that a run spreads over steps: the diagonal checked first, then the
+// rows [r0, r1) in order (r0 a multiple of kDistTileRows). False on a failure.
+constexpr int kDistTileRows = 64;
+bool CheckDistDiagonal(int n, const Matrix& mDist, DistFailure& failure);
+bool BuildDistRows(int n, Matrix& mDist, int r0, int r1, DistFailure& failure);
 // "Fatal error #2007.10.27.1" / "Fatal error #2007.10.27.2" for the optimiser.
 std::string DistFailureText(const DistFailure& f);
 

@@ -82,7 +82,10 @@ bool Evaluator::Pairs(const StepBudget& budget, EngineError& err) {
         err.Fail(kDivideByZeroA);
         return false;
     }
-    if (m_nextRow >= n - 1) m_stage = EvalStage::Distances;
+    if (m_nextRow >= n - 1) {
+        m_stage = EvalStage::Distances;
+        m_distRow = -1;
+    }
     return true;
 }
 
@@ -142,13 +145,23 @@ bool Evaluator::Step(const StepBudget& budget, EngineError& err) {
         case EvalStage::Pairs:
             return Pairs(budget, err);
         case EvalStage::Distances: {
+            // The diagonal first, then the rows a tile at a time while the budget lasts.
             DistFailure failure;
-            BuildDistMatrix(n, l.mDist, failure);
-            if (failure.kind != 0) {
+            bool ok = true;
+            if (m_distRow < 0) {
+                ok = CheckDistDiagonal(n, l.mDist, failure);
+                m_distRow = 0;
+            }
+            for (int done = 0; ok && m_distRow < n && budget.More(done); ++done) {
+                ok = BuildDistRows(n, l.mDist, m_distRow, m_distRow + kDistTileRows, failure);
+                m_distRow += kDistTileRows;
+            }
+            if (!ok) {
                 ClearUnfinishedDist();
                 err.Fail(DistFailureText(failure));
                 return false;
             }
+            if (m_distRow < n) return true;
             l.dLu = 0;
             l.dViolCount = l.dViolWeight = l.dTripleWeight = 0;
             l.mGradV = Matrix(q, 1, 0.0);

@@ -58,6 +58,7 @@ private:
     PassKind m_kind = PassKind::Fast;
     EvalStage m_stage = EvalStage::Done;
     int m_nextRow = 0;
+    int m_distRow = -1;                    // next row of the distances (-1: the diagonal)
     int m_classRow = 0;                    // next first record to classify
     std::vector<double> m_tw, m_vw, m_vc;  // classification sums per first record
     int m_nextChunk = 0;

@@ -194,6 +194,7 @@ TEST(TripleKernels, SlicesSideBySideGiveTheSameBitsForAnyThreadCount) {
             const Eval e = Evaluate(o.pb, w, false, byChunk);
             ASSERT_FALSE(e.err) << e.err.text;
             EXPECT_EQ(e.l.dLu, one.l.dLu) << threads;
+            EXPECT_TRUE(SameBits(e.l.mDist, one.l.mDist)) << threads;
             EXPECT_TRUE(SameBits(e.l.mGradV, one.l.mGradV)) << threads;
             EXPECT_TRUE(SameBits(e.l.mHessV, one.l.mHessV)) << threads;
             EXPECT_TRUE(SameBits(e.l.mRecGrad, one.l.mRecGrad)) << threads;
