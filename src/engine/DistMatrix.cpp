@@ -71,55 +71,64 @@ std::string DistFailureText(const DistFailure& f) {
     return std::string();
 }
 
-void ClassifyTripleRows(const Matrix& mDist, const RealList& s, int i0, int i1, std::vector<double>& tw,
-                        std::vector<double>& vw, std::vector<double>& vc) {
-    const int n = mDist.Rows();
-    const detail::KernelTable& kern = detail::Kernels();
-    i0 = std::max(0, i0);
-    i1 = std::min(i1, n - 2);
-    // Groups of first records meet each row j together (one reading of the row for the
-    // group); the pairs' sums are kept, then added per first record in the order of j.
-    constexpr int kGroupRows = 16;
-    // Kept from call to call: a run classifies a few rows per step.
-    thread_local std::vector<double> pt, pw, pc;
-    thread_local std::vector<int> parts;
-    for (int g0 = i0; g0 < i1; g0 += kGroupRows) {
-        const int g1 = std::min(i1, g0 + kGroupRows);
-        const size_t size = static_cast<size_t>(g1 - g0) * n;
-        pt.resize(size);
-        pw.resize(size);
-        pc.resize(size);
-        // The middle records in parts of about equal work, run side by side.
-        double total = 0;
-        for (int j = g0 + 1; j < n - 1; ++j) total += static_cast<double>(std::min(g1, j) - g0) * (n - 1 - j);
-        const int numParts = std::max(1, std::min(n, 4 * EngineThreads()));
-        parts.assign(1, g0 + 1);
-        double done = 0;
-        for (int j = g0 + 1; j < n - 1; ++j) {
-            done += static_cast<double>(std::min(g1, j) - g0) * (n - 1 - j);
-            if (done >= total * static_cast<double>(parts.size()) / numParts && j + 1 < n - 1)
-                parts.push_back(j + 1);
-        }
-        parts.push_back(n - 1);
-        // (The lambda runs on other threads too: it takes this thread's buffers by address.)
-        double *t = pt.data(), *w = pw.data(), *c = pc.data();
-        const int* bound = parts.data();
-        ParallelFor(0, static_cast<int>(parts.size()) - 1, [&](int p) {
-            kern.classifyPairs(mDist.Data(), s.data(), n, g0, g1, bound[p], bound[p + 1], t, w, c);
-        });
-        for (int i = g0; i < g1; ++i) {
-            double t = 0, w = 0, c = 0;
-            const size_t row = static_cast<size_t>(i - g0) * n;
-            for (int j = i + 1; j < n - 1; ++j) {
-                t += pt[row + j];
-                w += pw[row + j];
-                c += pc[row + j];
-            }
-            tw[i] = t;
-            vw[i] = w;
-            vc[i] = c;
-        }
+void TripleClassifier::Begin(int n) {
+    n_ = n;
+    g0_ = 0;
+    j_ = 0;
+}
+
+bool TripleClassifier::Done() const { return g0_ >= n_ - 2; }
+
+bool TripleClassifier::Step(const Matrix& mDist, const RealList& s, double triples, std::vector<double>& tw,
+                            std::vector<double>& vw, std::vector<double>& vc) {
+    const int n = n_;
+    if (Done()) return true;
+    const int g0 = g0_, g1 = std::min(n - 2, g0 + kGroupRows);
+    const size_t size = static_cast<size_t>(g1 - g0) * n;
+    if (j_ == 0) {
+        j_ = g0 + 1;
+        pt_.resize(size);
+        pw_.resize(size);
+        pc_.resize(size);
     }
+    auto middleTriples = [&](int j) { return static_cast<double>(std::min(g1, j) - g0) * (n - 1 - j); };
+    // This step's middle records: at least one, about `triples` triples.
+    const int ja = j_;
+    int jb = ja;
+    double total = 0;
+    while (jb < n - 1 && (jb == ja || total + middleTriples(jb) <= triples)) total += middleTriples(jb++);
+    // In parts of about equal work, run side by side.
+    const int numParts = std::max(1, std::min(jb - ja, 4 * EngineThreads()));
+    parts_.assign(1, ja);
+    double sum = 0;
+    for (int j = ja; j < jb; ++j) {
+        sum += middleTriples(j);
+        if (sum >= total * static_cast<double>(parts_.size()) / numParts && j + 1 < jb) parts_.push_back(j + 1);
+    }
+    parts_.push_back(jb);
+    const detail::KernelTable& kern = detail::Kernels();
+    double *t = pt_.data(), *w = pw_.data(), *c = pc_.data();
+    ParallelFor(0, static_cast<int>(parts_.size()) - 1, [&](int p) {
+        kern.classifyPairs(mDist.Data(), s.data(), n, g0, g1, parts_[p], parts_[p + 1], t, w, c);
+    });
+    j_ = jb;
+    if (j_ < n - 1) return false;
+    // The group is done: its pairs' sums added per first record in the order of j.
+    for (int i = g0; i < g1; ++i) {
+        double st = 0, sv = 0, sc = 0;
+        const size_t row = static_cast<size_t>(i - g0) * n;
+        for (int j = i + 1; j < n - 1; ++j) {
+            st += pt_[row + j];
+            sv += pw_[row + j];
+            sc += pc_[row + j];
+        }
+        tw[i] = st;
+        vw[i] = sv;
+        vc[i] = sc;
+    }
+    g0_ = g1;
+    j_ = 0;
+    return Done();
 }
 
 void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeight,
@@ -130,7 +139,10 @@ void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeigh
     // One partial sum per first record, added up in record order: the same bits for any
     // number of threads and any grouping of the rows.
     std::vector<double> tw(n, 0.0), vw(n, 0.0), vc(n, 0.0);
-    ClassifyTripleRows(mDist, s, 0, n - 2, tw, vw, vc);
+    TripleClassifier classifier;
+    classifier.Begin(n);
+    while (!classifier.Step(mDist, s, 1e300, tw, vw, vc)) {
+    }
     for (int i = 0; i < n; ++i) {
         tripleWeight += tw[i];
         violWeight += vw[i];

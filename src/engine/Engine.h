@@ -97,10 +97,25 @@ bool BuildDistRows(int n, Matrix& mDist, int r0, int r1, DistFailure& failure);
 // "Fatal error #2007.10.27.1" / "Fatal error #2007.10.27.2" for the optimiser.
 std::string DistFailureText(const DistFailure& f);
 
-// The classification sums of the triples whose first record lies in [i0, i1), one entry
-// per first record in tw, vw, vc (n entries each): a run spreads the rows over steps.
-void ClassifyTripleRows(const Matrix& mDist, const RealList& s, int i0, int i1, std::vector<double>& tw,
-                        std::vector<double>& vw, std::vector<double>& vc);
+// The classification sums of the triples, one entry per first record in tw, vw, vc (n
+// entries each): a group of 16 first records at a time (they meet each row of the distance
+// matrix together), each group's middle records in parts, so that a run can spread even
+// one group over steps. The sums do not depend on the parts nor on the number of threads.
+class TripleClassifier {
+public:
+    void Begin(int n);
+    // About `triples` more triples (at least one middle record's); a finished group's
+    // sums go to tw, vw, vc. True once every first record is done.
+    bool Step(const Matrix& mDist, const RealList& s, double triples, std::vector<double>& tw,
+              std::vector<double>& vw, std::vector<double>& vc);
+    bool Done() const;
+
+private:
+    static constexpr int kGroupRows = 16;
+    int n_ = 0, g0_ = 0, j_ = 0;  // the current group's first record and next middle record
+    std::vector<double> pt_, pw_, pc_;  // the group's pair sums, (i - g0) n + j
+    std::vector<int> parts_;
+};
 // Classification of all triples (deterministic for any thread count).
 void ClassifyTriples(const Matrix& mDist, const RealList& s, double& tripleWeight,
                      double& violWeight, double& violCount);

@@ -115,19 +115,18 @@ bool Evaluator::Triples(const StepBudget& budget, EngineError& err) {
         ++done;
     }
     if (!pass.PairsPrepared()) return true;
-    // A chunk that would overrun the time box at this step's pace waits for the next step.
-    const auto start = std::chrono::steady_clock::now();
-    double triplesThisStep = 0;
+    // A chunk that would overrun the time box at the last chunk's pace (or at an unknown
+    // pace) waits for the next step, unless it is the step's first item.
     while (m_nextChunk < chunks && budget.More(done)) {
-        if (triplesThisStep > 0 && !budget.IsUnlimited()) {
-            const double ms =
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-            if (ms / triplesThisStep * pass.TriplesInChunk(m_nextChunk) > budget.RemainingMs()) break;
-        }
+        const double triples = pass.TriplesInChunk(m_nextChunk);
+        if (done > 0 && !budget.IsUnlimited() && (m_msPerTriple <= 0 || m_msPerTriple * triples > budget.RemainingMs()))
+            break;
+        const auto start = std::chrono::steady_clock::now();
         pass.RunChunks(m_nextChunk, m_nextChunk + 1, err);
         if (err) return false;
-        m_triplesDone += pass.TriplesInChunk(m_nextChunk);
-        triplesThisStep += pass.TriplesInChunk(m_nextChunk);
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        if (triples > 0) m_msPerTriple = ms / triples;
+        m_triplesDone += triples;
         ++m_nextChunk;
         ++done;
     }
@@ -168,7 +167,7 @@ bool Evaluator::Step(const StepBudget& budget, EngineError& err) {
             l.mHessV = Matrix(q, q, 0.0);
             l.dSumWeights = 0;
             for (double s : pb.s) l.dSumWeights += s;
-            m_classRow = 0;
+            m_classifier.Begin(n);
             m_tw.assign(n, 0.0);
             m_vw.assign(n, 0.0);
             m_vc.assign(n, 0.0);
@@ -176,16 +175,15 @@ bool Evaluator::Step(const StepBudget& budget, EngineError& err) {
             return true;
         }
         case EvalStage::Classification: {
-            // Rows of first records a few per core at a time; the sums in record order.
-            const int batch = budget.OneItem() ? 1 : 4 * EngineThreads();
+            // A few million triples per core at a time while the budget lasts (one middle
+            // record of a group when the steps are counted one item each).
+            const double part = budget.OneItem() ? 0.0 : 4.0e6 * EngineThreads();
             int done = 0;
-            while (m_classRow < n - 2 && budget.More(done)) {
-                const int r1 = std::min(n - 2, m_classRow + batch);
-                ClassifyTripleRows(l.mDist, pb.s, m_classRow, r1, m_tw, m_vw, m_vc);
-                m_classRow = r1;
+            while (!m_classifier.Done() && budget.More(done)) {
+                m_classifier.Step(l.mDist, pb.s, part, m_tw, m_vw, m_vc);
                 ++done;
             }
-            if (m_classRow < n - 2) return true;
+            if (!m_classifier.Done()) return true;
             l.dTripleWeight = l.dViolWeight = l.dViolCount = 0;
             for (int i = 0; i < n; ++i) {
                 l.dTripleWeight += m_tw[i];

@@ -59,10 +59,11 @@ private:
     EvalStage m_stage = EvalStage::Done;
     int m_nextRow = 0;
     int m_distRow = -1;                    // next row of the distances (-1: the diagonal)
-    int m_classRow = 0;                    // next first record to classify
+    TripleClassifier m_classifier;
     std::vector<double> m_tw, m_vw, m_vc;  // classification sums per first record
     int m_nextChunk = 0;
     double m_triplesDone = 0;
+    double m_msPerTriple = 0;  // the pace of the last chunk of triples (0: none yet)
     bool m_noTriples = false;
     bool m_freshDist = false;  // mDist was allocated by this evaluation, not yet whole
     std::unique_ptr<DerivativePass> m_pass;
