@@ -8,9 +8,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
+#include <vector>
 
 namespace zelk {
 namespace zelkrun {
@@ -29,12 +32,25 @@ inline std::string ReadAll(const std::string& path) {
 
 inline std::string Binary() { return std::string(ZELK_BINARY_DIR) + "/zelk"; }
 
+// The directories made for the tests are removed when the test program ends, unless a
+// test failed (they are then kept to look at).
+struct MadeDirs {
+    std::vector<std::string> dirs;
+    ~MadeDirs() {
+        if (!::testing::UnitTest::GetInstance()->Passed()) return;
+        std::error_code ec;
+        for (const std::string& d : dirs) std::filesystem::remove_all(d, ec);
+    }
+};
+
 inline std::string FreshDir() {
+    static MadeDirs made;
     std::string base = ::testing::TempDir();
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     std::string tmpl = base + "/zelk-bin-XXXXXX";
-    char* made = mkdtemp(tmpl.data());
-    return made ? std::string(made) : std::string();
+    if (!mkdtemp(tmpl.data())) return std::string();
+    made.dirs.push_back(tmpl);
+    return tmpl;
 }
 
 // Runs a shell command line in dir with stdout and stderr captured.
