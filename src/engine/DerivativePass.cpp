@@ -37,10 +37,6 @@ constexpr double kChunkTriples = 3.0e6;
 constexpr int kChunkWidth = 512;
 double g_chunkTriples = kChunkTriples;
 int g_chunkWidth = kChunkWidth;
-// Triples of the block of first records [i0, i1) with middle record j (i0 < j < n - 1).
-double MiddleTriples(int n, int i0, int i1, int j) {
-    return static_cast<double>(std::min(i1, j) - i0) * (n - 1 - j);
-}
 // Slices per chunk: enough to keep the cores busy, few enough that each pair's run of
 // last records stays long (a run's set-up costs as much as several triples). Depends on n
 // only (the sums' order follows the slices).
@@ -114,7 +110,7 @@ struct DerivativePass::Impl {
     // The chunks in the order they run: blocks of first records in order, each block's
     // chunks by their middle records. They depend on n only.
     struct Chunk {
-        int block = 0, j0 = 0, j1 = 0;
+        int i0 = 0, i1 = 0, j0 = 0, j1 = 0;  // first records [i0, i1), middle [j0, j1)
         double triples = 0;
         bool last = false;  // the block's last chunk
     };
@@ -175,10 +171,11 @@ void DerivativePass::Impl::LayOutChunks() {
         const int i0 = c * kBlockRecords, i1 = std::min(i0 + kBlockRecords, n - 2);
         for (int j = i0 + 1; j < n - 1;) {
             Chunk ck;
-            ck.block = c;
+            ck.i0 = i0;
+            ck.i1 = i1;
             ck.j0 = ck.j1 = j;
             while (ck.j1 < n - 1 && ck.j1 - ck.j0 < chunkWidth) {
-                const double t = MiddleTriples(n, i0, i1, ck.j1);
+                const double t = detail::MiddleTriples(n, i0, i1, ck.j1);
                 if (ck.triples > 0 && ck.triples + t > chunkTriples) break;
                 ck.triples += t;
                 ++ck.j1;
@@ -322,7 +319,7 @@ bool DerivativePass::PairsPrepared() const { return m->pairsReady; }
 void DerivativePass::Impl::SliceBounds(const Chunk& ck) {
     const int numSlices = static_cast<int>(slices.size());
     bounds.assign(numSlices + 1, 0);
-    const int i0 = ck.block * kBlockRecords, i1 = std::min(i0 + kBlockRecords, n - 2);
+    const int i0 = ck.i0, i1 = ck.i1;
     const int kLo = ck.j0 + 1;
     // cum[k - kLo + 1]: the chunk's triples with last record at most k (pairs (i, j) of the
     // chunk with j < k, summed over k).
@@ -355,7 +352,7 @@ void DerivativePass::Impl::SliceBounds(const Chunk& ck) {
 
 bool DerivativePass::Impl::RunChunk(int c) {
     const Chunk& ck = chunks[c];
-    const int i0 = ck.block * kBlockRecords, i1 = std::min(i0 + kBlockRecords, n - 2);
+    const int i0 = ck.i0, i1 = ck.i1;
     const int numSlices = static_cast<int>(slices.size());
     SliceBounds(ck);
     const detail::KernelTable& kern = detail::Kernels();
@@ -506,7 +503,7 @@ bool DerivativePass::FinishStep(int rows, EngineError& err) {
             for (const auto& slice : s.slices)
                 for (int a = 0; a < q; ++a)
                     c[a] += slice.recs[slice.Rec(r, 1 + a)] +
-                            slice.recsRun[static_cast<size_t>(r) * slice.fieldsRun + 1 + a];
+                            slice.recsRun[slice.RunRec(r, 1 + a)];
             for (int y = 0; y < n; ++y) {
                 if (y == r) continue;
                 const int lo = std::min(r, y), hi = std::max(r, y);
@@ -551,7 +548,7 @@ void DerivativePass::Finish(LossState& out, EngineError& err) {
         SQ += slice.lu;
         viol2 += slice.viol;
         for (int r = 0; r < n; ++r)
-            rho[r] += slice.recs[slice.Rec(r, 0)] + slice.recsRun[static_cast<size_t>(r) * slice.fieldsRun];
+            rho[r] += slice.recs[slice.Rec(r, 0)] + slice.recsRun[slice.RunRec(r, 0)];
     }
     // A record's triple weight: s_r times the sum of s_i s_j over the pairs without r.
     double S1 = 0, S2 = 0;

@@ -91,7 +91,7 @@ bool TripleClassifier::Step(const Matrix& mDist, const RealList& s, double tripl
         pw_.resize(size);
         pc_.resize(size);
     }
-    auto middleTriples = [&](int j) { return static_cast<double>(std::min(g1, j) - g0) * (n - 1 - j); };
+    auto middleTriples = [&](int j) { return detail::MiddleTriples(n, g0, g1, j); };
     // This step's middle records: at least one, about `triples` triples.
     const int ja = j_;
     int jb = ja;

@@ -92,6 +92,12 @@ void FinishChecks(LossState& out, EngineError& err);
 // when derivatives is true.
 void CheckLayout(const Problem& pb, bool derivatives, EngineError& err);
 
+// Triples (i, j, k) with i in the block of first records [i0, i1), middle record j
+// (i0 < j < n - 1) and any last record k > j.
+inline double MiddleTriples(int n, int i0, int i1, int j) {
+    return static_cast<double>((i1 < j ? i1 : j) - i0) * (n - 1 - j);
+}
+
 }  // namespace detail
 }  // namespace zelk
 

@@ -51,7 +51,7 @@ void Evaluator::Begin(const Problem& pb, const Params& prm, LossState& out, Pass
 void Evaluator::ClearUnfinishedDist() {
     if (!m_freshDist || !m_out) return;
     Matrix& d = m_out->mDist;
-    std::fill(d.Data(), d.Data() + static_cast<size_t>(d.Rows()) * d.Cols(), 0.0);
+    d.Resize(d.Rows(), d.Cols(), 0.0);
 }
 
 bool Evaluator::Pairs(const StepBudget& budget, EngineError& err) {

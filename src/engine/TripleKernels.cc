@@ -427,8 +427,8 @@ bool PairRun(PassData& d, int i, int j, int kb, int k1, int b, SliceState& slice
     alignas(64) double sum[FP + 2 * FO];
     Sums(v, FP + 2 * FO, sum);
     double* pair = slice.PairSums(b, j);
-    double* rj = slice.recsRun.data() + static_cast<size_t>(j) * FO;
-    double* ri = slice.recsRun.data() + static_cast<size_t>(i) * FO;
+    double* rj = slice.recsRun.data() + slice.RunRec(j, 0);
+    double* ri = slice.recsRun.data() + slice.RunRec(i, 0);
     for (int f = 0; f < FP; f += kLanes) Store(pair + f, Load(sum + f));
     for (int f = 0; f < FO; f += kLanes) {
         Store(rj + f, Load(rj + f) + Load(sum + FP + f));
@@ -523,8 +523,8 @@ bool RunSliceWide(PassData& d, int i0, int i1, int j0, int j1, int k0, int k1, S
                 }
             }
             double* pair = slice.PairSums(b, j);
-            double* rj = slice.recsRun.data() + static_cast<size_t>(j) * slice.fieldsRun;
-            double* ri = slice.recsRun.data() + static_cast<size_t>(i) * slice.fieldsRun;
+            double* rj = slice.recsRun.data() + slice.RunRec(j, 0);
+            double* ri = slice.recsRun.data() + slice.RunRec(i, 0);
             pair[0] = lam;
             pair[1] = bet;
             for (int m = 0; m < q; ++m) {

@@ -124,6 +124,7 @@ struct SliceState {
     // The same per record r as the first or middle record, fieldsRun doubles from
     // r * fieldsRun (rho, rec_0..rec_{q-1}, then padding).
     LineVector<double> recsRun;
+    size_t RunRec(int r, int f) const { return static_cast<size_t>(r) * fieldsRun + f; }
     int fieldsRun = kBlock;
     double lu = 0, viol = 0;
     // The pairs (i, j) of the current chunk, j in [jBase, jBase + width), row b = i - i0,
