@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "BenchPlatform.h"
+#include "BenchTempDir.h"
 #include "app/Document.h"
 
 namespace zelk {
 namespace {
 
 std::string GeneratedMixed(int n) {
-    char tmpl[] = "/tmp/zelk_bench_run_XXXXXX";
-    const std::string dst = std::string(mkdtemp(tmpl)) + "/mixed.dat";
+    const std::string dst = BenchTempDir("zelk_bench_run") + "/mixed.dat";
     std::ofstream out(dst);
     out << "C_A\tC_B\tC_C\tO_D\tO_E\tN_F\tN_G\tA_H\n";
     unsigned x = 2024;

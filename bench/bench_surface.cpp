@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "BenchPlatform.h"
+#include "BenchTempDir.h"
 #include "app/Document.h"
 #include "platform/Platform.h"
 
@@ -19,8 +20,7 @@ namespace zelk {
 namespace {
 
 std::string CopyToTemp(const char* name) {
-    char tmpl[] = "/tmp/zelk_bench_surface_XXXXXX";
-    std::string dir = mkdtemp(tmpl);
+    const std::string dir = BenchTempDir("zelk_bench_surface");
     std::string dst = dir + "/" + name;
     std::ifstream in(std::string(ZELK_SOURCE_DIR "/examples") + "/" + name, std::ios::binary);
     std::ofstream out(dst, std::ios::binary);
@@ -30,8 +30,7 @@ std::string CopyToTemp(const char* name) {
 
 // 50 records of four continuous variables drawn at random (nearly every triple violates).
 std::string GeneratedFourContinuous() {
-    char tmpl[] = "/tmp/zelk_bench_surface_XXXXXX";
-    const std::string dst = std::string(mkdtemp(tmpl)) + "/random50.dat";
+    const std::string dst = BenchTempDir("zelk_bench_surface") + "/random50.dat";
     std::ofstream out(dst);
     out << "C_A\tC_B\tC_C\tC_D\n";
     unsigned x = 12345;

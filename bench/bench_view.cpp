@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "BenchPlatform.h"
+#include "BenchTempDir.h"
 #include "app/Document.h"
 #include "platform/Platform.h"
 #include "support/RecordingCanvas.h"
@@ -38,8 +39,7 @@ struct MidRun {
     bool ok = false;
 
     MidRun() {
-        char tmpl[] = "/tmp/zelk_bench_view_XXXXXX";
-        const std::string path = std::string(mkdtemp(tmpl)) + "/flower.dat";
+        const std::string path = BenchTempDir("zelk_bench_view") + "/flower.dat";
         {
             std::ifstream in(ZELK_SOURCE_DIR "/examples/flower.dat", std::ios::binary);
             std::ofstream out(path, std::ios::binary);

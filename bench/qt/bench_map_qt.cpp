@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchPlatform.h"
+#include "BenchTempDir.h"
 #include <stdlib.h>
 
 #include <QGuiApplication>
@@ -41,8 +42,7 @@ struct Loaded {
     bool ok = false;
 
     explicit Loaded(int K) {
-        char tmpl[] = "/tmp/zelk_bench_map_XXXXXX";
-        const std::string dir = mkdtemp(tmpl);
+        const std::string dir = BenchTempDir("zelk_bench_map");
         const std::string name = Format("flower%d.dat", K);
         const std::string data = dir + "/" + name;
         {

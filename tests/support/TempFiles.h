@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,12 +14,25 @@
 namespace zelk {
 namespace testfs {
 
+// The directories made for a test program are removed when it ends, unless a test failed
+// (they are then kept to look at).
+struct MadeDirs {
+    std::vector<std::string> dirs;
+    ~MadeDirs() {
+        if (!::testing::UnitTest::GetInstance()->Passed()) return;
+        std::error_code ec;
+        for (const std::string& d : dirs) std::filesystem::remove_all(d, ec);
+    }
+};
+
 inline std::string MakeTempDir(const std::string& prefix = "zelk") {
+    static MadeDirs made;
     std::string tmpl = ::testing::TempDir() + prefix + "_XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back('\0');
     char* dir = mkdtemp(buf.data());
     EXPECT_NE(dir, nullptr);
+    if (dir) made.dirs.push_back(dir);
     return dir ? std::string(dir) : std::string();
 }
 
