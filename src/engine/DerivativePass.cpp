@@ -459,7 +459,9 @@ bool DerivativePass::FinishStep(int rows, EngineError& err) {
         const int x0 = s.finishRows, x1 = std::min(n, x0 + std::max(1, rows));
         ParallelFor(x0, x1, [&](int x) {
             using detail::kBlock;
-            detail::HessianSum& hx = hSum[x];
+            // The row's sums in the thread's own storage until the row is done: neighbouring
+            // rows' sums share cache lines, and other threads are adding to those.
+            detail::HessianSum hx;
             hx.Init(q);
             double* gs = gRow.data() + static_cast<size_t>(x) * q;
             thread_local LaneSums bg;
@@ -485,6 +487,7 @@ bool DerivativePass::FinishStep(int rows, EngineError& err) {
             for (int a = 0; a < q; ++a)
                 for (int l = 0; l < kBlock; ++l) gs[a] += lg[static_cast<size_t>(a) * kBlock + l];
             bg.AddTo(hRow.data() + static_cast<size_t>(x) * q * q);
+            hSum[x] = std::move(hx);
         });
         for (int x = x0; x < x1; ++x)
             if (bad[x]) {
@@ -499,7 +502,11 @@ bool DerivativePass::FinishStep(int rows, EngineError& err) {
     if (s.finishRecs < n) {
         const int r0 = s.finishRecs, r1 = std::min(n, r0 + std::max(1, rows));
         ParallelFor(r0, r1, [&](int r) {
-            double* c = rec.data() + static_cast<size_t>(r) * q;
+            // Summed apart from the neighbouring records' sums (see above), then stored.
+            thread_local std::vector<double> sum;
+            sum.assign(rec.begin() + static_cast<std::ptrdiff_t>(r) * q,
+                       rec.begin() + static_cast<std::ptrdiff_t>(r + 1) * q);
+            double* c = sum.data();
             for (const auto& slice : s.slices)
                 for (int a = 0; a < q; ++a)
                     c[a] += slice.recs[slice.Rec(r, 1 + a)] +
@@ -512,6 +519,7 @@ bool DerivativePass::FinishStep(int rows, EngineError& err) {
                 if (lam == 0) continue;
                 for (int a = 0; a < q; ++a) c[a] += lam * e[(detail::kGrad + a) * detail::kBlock];
             }
+            std::copy(sum.begin(), sum.end(), rec.begin() + static_cast<std::ptrdiff_t>(r) * q);
         });
         s.finishRecs = r1;
     }
