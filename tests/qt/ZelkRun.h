@@ -8,12 +8,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <system_error>
-#include <vector>
+
+#include "support/TempFiles.h"
 
 namespace zelk {
 namespace zelkrun {
@@ -32,26 +31,8 @@ inline std::string ReadAll(const std::string& path) {
 
 inline std::string Binary() { return std::string(ZELK_BINARY_DIR) + "/zelk"; }
 
-// The directories made for the tests are removed when the test program ends, unless a
-// test failed (they are then kept to look at).
-struct MadeDirs {
-    std::vector<std::string> dirs;
-    ~MadeDirs() {
-        if (!::testing::UnitTest::GetInstance()->Passed()) return;
-        std::error_code ec;
-        for (const std::string& d : dirs) std::filesystem::remove_all(d, ec);
-    }
-};
-
-inline std::string FreshDir() {
-    static MadeDirs made;
-    std::string base = ::testing::TempDir();
-    while (base.size() > 1 && base.back() == '/') base.pop_back();
-    std::string tmpl = base + "/zelk-bin-XXXXXX";
-    if (!mkdtemp(tmpl.data())) return std::string();
-    made.dirs.push_back(tmpl);
-    return tmpl;
-}
+// A fresh directory, removed when the test program ends unless a test failed.
+inline std::string FreshDir() { return testfs::MakeTempDir("zelk-bin"); }
 
 // Runs a shell command line in dir with stdout and stderr captured.
 inline Result RunZelk(const std::string& dir, const std::string& command) {
