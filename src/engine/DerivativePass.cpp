@@ -29,7 +29,7 @@ namespace zelk {
 namespace {
 // First records per block: the block's rows share the streaming of every row j they meet,
 // so a block holds as many as the kernels take.
-constexpr int kBlockRecords = 16;
+constexpr int kBlockRecords = detail::kMaxFirstRecords;
 // A block's triples are run in chunks (the triples whose middle record j lies in a range) of
 // at most this many triples, so that a step stays short whatever n, and of at most
 // kChunkWidth middle records (the size of the slices' buffers of the chunk's pairs).

@@ -450,7 +450,7 @@ void RecordsK(PassData& d, SliceState& slice, int i0, int iEnd, int j, int B0, i
     constexpr int FR = 1 + Q;
     const int rows = iEnd - i0, width = (B1 - B0 + 1) * kBlock;
     // The gradients already in all lanes: the products then read them straight from memory.
-    Vd g[16][Q];
+    Vd g[kMaxFirstRecords][Q];
     for (int r = 0; r < rows; ++r) {
         const size_t ij = d.At(i0 + r, j, 0);
         for (int m = 0; m < Q; ++m) g[r][m] = Splat(d.data[ij + (kGrad + m) * kBlock]);
@@ -549,7 +549,7 @@ bool RunSlice(PassData& d, int i0, int i1, int j0, int j1, int k0, int k1, Slice
     const int n = d.n;
     if (k1 > n) k1 = n;
     const RowFns fns = d.anyZeroRoot ? PickRowFns<true>(d.q) : PickRowFns<false>(d.q);
-    if (!fns.pair || i1 - i0 > 16) return RunSliceWide(d, i0, i1, j0, j1, k0, k1, slice);
+    if (!fns.pair || i1 - i0 > kMaxFirstRecords) return RunSliceWide(d, i0, i1, j0, j1, k0, k1, slice);
     thread_local LineVector<double> cijBuf;
     for (int j = std::max(i0 + 1, j0); j < j1 && j + 1 < k1; ++j) {
         const int kb = std::max(k0, j + 1);

@@ -24,6 +24,9 @@ namespace detail {
 // once the chunk of first records holding i has run: they live in a buffer of the chunk's
 // rows only, in the same blocks, and are folded into the Hessian at the chunk's end.
 constexpr int kBlock = 8;
+// First records the unrolled kernels take at once (a slice's rows i0 .. i1 - 1); more go
+// to the one-triple-at-a-time loop.
+constexpr int kMaxFirstRecords = 16;
 
 // Large blocks (the pair data of the pass: tens of megabytes and more) start on a huge
 // page, and the system is asked to back them with huge pages where it can (a hint; nothing
